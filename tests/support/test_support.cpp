@@ -1,0 +1,94 @@
+// Shared test helpers; file access goes through the standard library so that the tests do
+// not depend on the layer they check.
+#include "support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "run/messages.h"
+#include "run/procedure.h"
+#include "run/process_values.h"
+#include "text/symbols.h"
+
+namespace fs = std::filesystem;
+
+BoxRecorder::BoxRecorder(std::vector<int> answers) : answers_(std::move(answers)) {
+    os::setBoxHandler([this](const std::string& text, const std::string& caption, unsigned style) {
+        boxes_.push_back({text, caption, style});
+        if (nextAnswer_ < answers_.size()) return answers_[nextAnswer_++];
+        return (style & 0x0F) == os::BoxYesNo ? int(os::AnswerYes) : int(os::AnswerOk);
+    });
+}
+
+BoxRecorder::~BoxRecorder() { os::setBoxHandler({}); }
+
+std::string nativePath(const std::string& scriptPath) {
+#ifdef _WIN32
+    return scriptPath;
+#else
+    std::string p = scriptPath;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+#endif
+}
+
+static std::string scriptForm(std::string p) {
+#ifndef _WIN32
+    for (char& c : p)
+        if (c == '/') c = '\\';
+#endif
+    return p;
+}
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path dir = fs::temp_directory_path() /
+                   ("updater-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    fs::create_directories(dir);
+    path_ = scriptForm(dir.string());
+    while (path_.size() > 1 && path_.back() == '\\') path_.pop_back();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Read-only entries left by a test would stop the removal on Windows.
+    for (auto it = fs::recursive_directory_iterator(nativePath(path_), ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ignored;
+        if (!it->is_symlink())
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(nativePath(path_), ec);
+}
+
+void writeFile(const std::string& scriptPath, const std::string& content) {
+    std::ofstream out(nativePath(scriptPath), std::ios::binary);
+    out << content;
+}
+
+std::string readFile(const std::string& scriptPath) {
+    std::ifstream in(nativePath(scriptPath), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool fileExists(const std::string& scriptPath) { return fs::exists(nativePath(scriptPath)); }
+
+ScriptFixture::ScriptFixture(const std::string& scriptText) {
+    writeFile(dir_ / "patch.ini", scriptText);
+    modulePath.assign((dir_ / "patch.exe").c_str());
+    scriptPath.assign((dir_ / "patch.ini").c_str());
+    buildSymbolTable();
+}
+
+ScriptFixture::~ScriptFixture() {
+    freeAllProcedures();
+    symbolTable().clear();
+    useBuiltinCaption();
+}

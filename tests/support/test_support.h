@@ -1,0 +1,69 @@
+// Helpers shared by the unit tests: recording (and answering) every box, and temporary
+// directories in the script's path form.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "os/dialog.h"
+
+struct RecordedBox {
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+
+// While alive, every box is recorded instead of shown, and answered from `answers`
+// in order (then with OK for OK boxes and Yes for Yes/No boxes).
+class BoxRecorder {
+public:
+    explicit BoxRecorder(std::vector<int> answers = {});
+    ~BoxRecorder();
+    BoxRecorder(const BoxRecorder&) = delete;
+    BoxRecorder& operator=(const BoxRecorder&) = delete;
+
+    const std::vector<RecordedBox>& boxes() const { return boxes_; }
+
+private:
+    std::vector<RecordedBox> boxes_;
+    std::vector<int> answers_;
+    size_t nextAnswer_ = 0;
+};
+
+// A fresh, empty directory removed again (with everything in it) at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The directory in the script's form ("\" separators on both builds).
+    const std::string& path() const { return path_; }
+    // A path below it, `relative` written with "\" separators.
+    std::string operator/(const std::string& relative) const { return path_ + "\\" + relative; }
+
+private:
+    std::string path_;
+};
+
+// Writes and reads whole files by script path.
+void writeFile(const std::string& scriptPath, const std::string& content);
+std::string readFile(const std::string& scriptPath);
+bool fileExists(const std::string& scriptPath);
+
+// The file system form of a script path on this build ("/" on POSIX).
+std::string nativePath(const std::string& scriptPath);
+
+// A script beside a pretend executable in a fresh directory, made the running script:
+// the process-wide paths point at it and its symbols are built.
+class ScriptFixture {
+public:
+    explicit ScriptFixture(const std::string& scriptText);
+    ~ScriptFixture();
+    const TempDir& dir() const { return dir_; }
+    std::string path(const std::string& relative) const { return dir_ / relative; }
+
+private:
+    TempDir dir_;
+};
