@@ -1,0 +1,50 @@
+// IniFile: the script's INI text taken apart the way the Windows profile functions read it,
+// with the line of every section and entry. Pure C++ without system calls, for both builds.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct IniEntry {
+    std::string name;                  // blanks trimmed; ends at a NUL byte
+    std::optional<std::string> value;  // after the first "=", blanks trimmed; none without "="
+    int line;                          // 1-based
+};
+
+struct IniSection {
+    std::string name;  // between "[" and the last "]", blanks trimmed
+    int line;          // of the header; 0 for the unnamed section of the lines before any header
+    std::vector<IniEntry> entries;
+};
+
+class IniFile {
+public:
+    // `bytes` is the whole file: 8-bit text, UTF-8 after a byte-order mark, or UTF-16 after
+    // its byte-order mark (given back as UTF-8).
+    explicit IniFile(std::string_view bytes);
+
+    // In file order. The first is always the unnamed section of the lines before any header.
+    const std::vector<IniSection>& sections() const { return sections_; }
+
+    // The first section of that name, letter case aside, or none.
+    const IniSection* findSection(std::string_view name) const;
+    // The first entry named `key` in the first section named `section`, or none. Both names
+    // are trimmed of blanks first, as GetPrivateProfileStringA does with its arguments.
+    const IniEntry* findEntry(std::string_view section, std::string_view key) const;
+
+    // What GetPrivateProfileStringA(section, key, fallback, buffer, size) leaves in its buffer.
+    std::string profileString(std::string_view section, std::string_view key, std::string_view fallback,
+                              unsigned size) const;
+    // The strings GetPrivateProfileSectionA(section, buffer, size) leaves in its buffer, up to
+    // the empty one that ends the list. A cut section ends with the cut entry.
+    std::vector<std::string> profileSection(std::string_view section, unsigned size) const;
+
+private:
+    std::vector<IniSection> sections_;
+};
+
+// What GetPrivateProfileStringA gives when the file cannot be opened at all: the fallback,
+// cut to size - 1 bytes, with its quotes kept.
+std::string profileStringWithoutFile(std::string_view fallback, unsigned size);
