@@ -1,0 +1,65 @@
+// The frame every command kind fits into: the record base, the loader and executor
+// contracts, and the helpers that keep each kind's loader to its list of keys.
+#pragma once
+
+#include <array>
+#include <initializer_list>
+#include <memory>
+#include <new>
+#include <span>
+
+#include "run/messages.h"
+#include "text/text.h"
+
+struct Command {
+    Text section;         // the name under which the list named this section, trimmed
+    Text mode;            // MODE as the loader read it, expanded
+    bool result = false;  // set by the executor when its test holds or its work succeeded
+    virtual ~Command() = default;
+};
+
+// A loader reads its section into a new record, or shows why not and gives none.
+using CommandLoader = std::unique_ptr<Command> (*)(const Text& section);
+// An executor returns true to let the run go on, false to stop it (after its message).
+using CommandExecutor = bool (*)(Command& record);
+
+// No loader reads more keys than this, MODE included.
+constexpr int MaxCommandKeys = 5;
+
+struct CommandKind {
+    const char* mode;         // the MODE value, compared without regard to case
+    const char* memoryLabel;  // the object named when its record cannot be allocated
+    CommandLoader load;
+    CommandExecutor execute;
+    // Every key the loader reads, MODE first, in the loader's order; the places after the
+    // last key are none. The script checker reads a section through this list, so a test
+    // holds it to what each loader really reads.
+    std::array<const char*, MaxCommandKeys> keys;
+};
+
+// The kind for a MODE value, in the table's fixed order; none when no kind has that name.
+const CommandKind* findCommandKind(const Text& mode);
+// The whole table, in its order, kinds without a loader included.
+std::span<const CommandKind> commandKinds();
+
+// A new record with its section name, or none after reporting the lack of memory.
+template <class Record>
+std::unique_ptr<Record> newRecord(const Text& section, const char* memoryLabel) {
+    std::unique_ptr<Record> record(new (std::nothrow) Record());
+    if (!record) {
+        showError(MessageId::OutOfMemory, {memoryLabel});
+        return nullptr;
+    }
+    record->section = section;
+    return record;
+}
+
+// One text key of a record and where its expanded value goes.
+struct KeyField {
+    const char* key;
+    Text* field;
+};
+
+// Reads MODE and then each key in order; the first missing key has been reported and
+// makes the result false.
+bool readCommandKeys(Command& record, std::initializer_list<KeyField> keys);

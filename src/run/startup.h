@@ -1,0 +1,18 @@
+// Start-up: the caption, the script beside the executable, the symbols, UPDATER; and the
+// whole run from arguments to clean-up.
+#pragma once
+
+#include "text/text.h"
+
+// The first word of the command line without its double quotes; false when there is none.
+bool captionFromCommandLine(const Text& commandLine, Text& caption);
+
+// The script beside an executable: its file name's extension replaced by "ini", or ".ini"
+// appended when the file name has no dot.
+Text scriptPathFor(const Text& executablePath);
+
+bool readUpdaterSection();
+bool startup(const char* arguments);
+
+// Everything the entry point does between setting up and tearing down the platform.
+void runUpdater(const char* arguments);

@@ -1,0 +1,21 @@
+# End-to-end tests: the built updater run on the scenarios of tests/e2e/scenarios, natively
+# through the terminal, and for the Windows build under Wine through box_driver.exe.
+
+if(CMAKE_CROSSCOMPILING)
+  # A console program: its report goes to standard output, which Wine hands to the harness.
+  add_executable(box_driver ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/box_driver.cpp)
+  target_link_libraries(box_driver PRIVATE user32 gdi32 shell32)
+  set(E2E_PLATFORM windows)
+else()
+  set(E2E_PLATFORM posix)
+endif()
+
+# Debian's own interpreter: the harness needs nothing beyond its standard library.
+find_program(E2E_PYTHON NAMES python3 HINTS /usr/bin REQUIRED)
+
+if(TARGET updater)
+  add_test(NAME e2e
+           COMMAND ${E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run_e2e.py
+                   --build ${CMAKE_BINARY_DIR} --platform ${E2E_PLATFORM})
+  updater_test_properties(e2e)
+endif()
