@@ -1,0 +1,99 @@
+// Fuzz target for the symbol table and the three expansion passes: the input is a DEFINE
+// section and a script value, separated by the first zero byte; the table is built from it
+// and the value expanded, with what each pass promises checked on the way.
+// sources: src/text/symbols.cpp src/text/text.cpp src/text/app_paths.cpp src/os/shell.cpp src/run/process_values.cpp fuzz/expansion_stubs.cpp
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "fuzz/expansion_stubs.h"
+#include "os/shell.h"
+#include "run/process_values.h"
+#include "text/symbols.h"
+
+namespace {
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// Lookups whose answers bring in more groups, separators and ".." steps, so that the
+// passes meet their own output.
+void installLookups() {
+    os::setShellLookups({
+        [](int folder, std::string& out) {
+            if (folder % 3 == 0) return false;
+            if (folder % 3 == 1) {
+                out.clear();  // a folder without a directory
+                return false;
+            }
+            out = "C:\\F" + std::to_string(folder) + "\\..\\\\";
+            return true;
+        },
+        [](const std::string& program, const std::string& valueName, std::string& out) {
+            if (program == "loop") out = "{?App\\loop}";
+            else if (program == "sym") out = "<Win>\\..\\..\\<Src>";
+            else if (program == "x" && valueName == "PATH") out = "C:\\x\\;\\;\\";
+            else if (program == "x") out = "C:\\x\\x.exe";
+            else return false;
+            return true;
+        },
+    });
+}
+
+size_t count(std::string_view text, std::string_view what) {
+    size_t n = 0;
+    for (size_t p = text.find(what); p != std::string_view::npos; p = text.find(what, p + what.size())) ++n;
+    return n;
+}
+
+void checkPass(bool (*pass)(Text&), const Text& before) {
+    Text value = before;
+    const bool changed = pass(value);
+    if (!changed) require(value.str() == before.str());
+    require(value.length() <= std::max(before.length(), MaxExpandedLength));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool installed = (installLookups(), true);
+    (void)installed;
+
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const size_t zero = input.find('\0');
+    const std::string_view define = zero == std::string_view::npos ? std::string_view() : input.substr(0, zero);
+    std::string_view rest = zero == std::string_view::npos ? input : input.substr(zero + 1);
+    rest = rest.substr(0, rest.find('\0'));
+
+    fuzzDefineSection = Text(std::string(define));
+    fuzzDefineCount = define.empty() ? 0 : static_cast<int>(count(define, "\n")) + 1;
+    modulePath = Text("C:\\Tools\\Upd\\upd.exe");
+    scriptPath = Text("C:\\Tools\\Upd\\upd.ini");
+
+    symbolTable().clear();
+    require(buildSymbolTable());
+    // Every DEFINE line stays one entry; the built-ins come after them or in their place.
+    require(symbolTable().count() >= fuzzDefineCount && symbolTable().count() <= fuzzDefineCount + 5);
+    Text found;
+    for (const char* name : {"<Win>", "<Sys>", "<Src>"}) require(symbolTable().lookupSymbol(name, found));
+
+    const Text value{std::string(rest)};
+    checkPass(expandSymbols, value);
+    checkPass(expandOperators, value);
+    checkPass(collapseDotDot, value);
+
+    Text collapsed = value;
+    if (collapseDotDot(collapsed)) {
+        // Each removal takes away two elements and their separators.
+        require(collapsed.length() < value.length());
+        require(count(collapsed.str(), "\\") < count(value.str(), "\\"));
+    }
+
+    Text expanded = value;
+    expandValue(expanded);
+    require(expanded.length() <= std::max(value.length(), MaxExpandedLength));
+    return 0;
+}

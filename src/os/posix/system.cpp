@@ -1,0 +1,39 @@
+// The updater's own path, the counterparts of the Windows and system directories, and the
+// platform family, on POSIX. Only POSIX code belongs here.
+#include <unistd.h>
+
+#include <string>
+
+#include "os/posix/path_form.h"
+#include "os/system.h"
+
+namespace os {
+
+std::string modulePath() {
+    // The link's target can be longer than any fixed area; grow until it fits.
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", target.data(), target.size());
+        if (n < 0) return {};
+        if (static_cast<size_t>(n) < target.size()) {
+            target.resize(static_cast<size_t>(n));
+            return detail::toScriptForm(target);
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+// Scripts put their machine-wide settings files into the Windows directory; on Linux those
+// live in /etc.
+std::string windowsDirectory() { return "\\etc"; }
+
+// Scripts reach the system's own programs through the system directory; on Linux those are
+// in /usr/bin. (Shared libraries have no such common place to be copied into: the loader
+// finds a vendor's libraries beside its program or through its own search path.)
+std::string systemDirectory() { return "\\usr\\bin"; }
+
+// Linux stands with the modern family. The answer only chooses which folder numbers the
+// built-in symbols ask for, and the folder table in shell.cpp gives both kinds the same places.
+bool isNtPlatform() { return true; }
+
+}  // namespace os
