@@ -1,0 +1,19 @@
+// The three path tests over the files layer. Portable code only: the answers differ between
+// systems exactly where the files layer says they do.
+#include "commands/file/path_tests.h"
+
+#include "os/files.h"
+
+// A search rather than an attribute query, so that a pattern counts as present when it
+// matches, and a directory only when it is written without a trailing separator.
+bool pathExists(const Text& path) { return os::DirectorySearch(path.str()).found(); }
+
+bool getAttributes(const Text& path, uint32_t& attributes) {
+    attributes = os::fileAttributes(path.str());
+    return attributes != os::InvalidAttributes;
+}
+
+bool isDirectory(const Text& path) {
+    uint32_t attributes = 0;
+    return getAttributes(path, attributes) && (attributes & os::AttributeDirectory) != 0;
+}
