@@ -1,0 +1,32 @@
+# Runs updater-check on every script under examples/ and fails on any finding, warnings
+# included: the examples are what script authors start from. Run by CTest through -P with
+# CHECKER, EMULATOR (Wine for the Windows build, else empty), DRIVE ("Z:" under Wine) and EXAMPLES.
+# An .ini file without an [UPDATER] section is a file the example installs, not a script.
+file(GLOB_RECURSE candidates LIST_DIRECTORIES false "${EXAMPLES}/*.ini")
+set(scripts)
+foreach(candidate IN LISTS candidates)
+  file(STRINGS "${candidate}" headers REGEX "^[ \t]*\\[[ \t]*[Uu][Pp][Dd][Aa][Tt][Ee][Rr][ \t]*\\]")
+  if(headers)
+    list(APPEND scripts "${candidate}")
+  else()
+    message(STATUS "${candidate}: no [UPDATER] section, installed by an example rather than run")
+  endif()
+endforeach()
+if(NOT scripts)
+  message(STATUS "no example scripts under ${EXAMPLES}")
+  return()
+endif()
+set(failures 0)
+foreach(script IN LISTS scripts)
+  execute_process(COMMAND ${EMULATOR} ${CHECKER} "${DRIVE}${script}"
+                  RESULT_VARIABLE status OUTPUT_VARIABLE findings ERROR_VARIABLE messages)
+  if(NOT status STREQUAL "0" OR NOT findings STREQUAL "")
+    message("${script}: exit status ${status}\n${findings}${messages}")
+    math(EXPR failures "${failures} + 1")
+  else()
+    message(STATUS "${script}: no finding")
+  endif()
+endforeach()
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} example script(s) have findings")
+endif()
