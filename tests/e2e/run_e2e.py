@@ -35,7 +35,8 @@ STYLES = {
 }
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
-                 "files", "dirs", "boxes", "after"}
+                 "files", "dirs", "programs", "file_ages", "boxes", "after", "links"}
+LINK_KEYS = {"target", "working_dir", "arguments", "show"}
 BOX_KEYS = {"caption", "text", "message", "args", "style", "answer"}
 
 RUN_SECONDS = 30  # a run that takes longer has lost a box or hangs
@@ -89,6 +90,8 @@ def substitute(value, places):
         return value
     if isinstance(value, list):
         return [substitute(v, places) for v in value]
+    if isinstance(value, dict):
+        return {k: substitute(v, places) for k, v in value.items()}
     return value
 
 
@@ -121,6 +124,12 @@ def check_scenario(topic, scenario):
     unknown = set(scenario) - SCENARIO_KEYS
     if unknown:
         raise ScenarioError(f"{where}: unknown keys {sorted(unknown)}")
+    for path, link in scenario.get("links", {}).items():
+        if not isinstance(link, dict) or set(link) - LINK_KEYS:
+            raise ScenarioError(f"{where}: the shortcut {path} is checked by {sorted(LINK_KEYS)} only")
+    for path, days in scenario.get("file_ages", {}).items():
+        if not isinstance(days, int) or path not in scenario.get("files", {}):
+            raise ScenarioError(f"{where}: file_ages takes whole days for files the scenario writes")
     for key in ("updater_dir", "working_dir"):
         folder = Path(scenario.get(key, "."))
         if folder.is_absolute() or ".." in folder.parts:
@@ -310,8 +319,10 @@ def prepare(build, run, messages):
     scenario = run.scenario
     run.workdir = Path(tempfile.mkdtemp(prefix="e2e-")).resolve()
     run.exe_dir = run.workdir / scenario.get("updater_dir", ".")
+    today = time.localtime()
     run.places = {"dir": build.script_path(run.workdir), "src": build.script_path(run.exe_dir.resolve()),
-                  "builtin_caption": BUILTIN_CAPTION}
+                  "builtin_caption": BUILTIN_CAPTION, "exe": build.exe_suffix,
+                  "today": f"{today.tm_year}/{today.tm_mon}/{today.tm_mday}"}
     run.expected = expected_boxes(scenario, run.places, messages)
     run.exe_dir.mkdir(parents=True, exist_ok=True)
     run.working_dir = run.workdir / scenario.get("working_dir", scenario.get("updater_dir", "."))
@@ -323,6 +334,15 @@ def prepare(build, run, messages):
         target = run.workdir / name
         target.parent.mkdir(parents=True, exist_ok=True)
         target.write_bytes(substitute(content, run.places).encode("utf-8"))
+    for name, helper in scenario.get("programs", {}).items():
+        target = run.workdir / (name + build.exe_suffix)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(helper_program(build, helper), target)
+    for name, days in scenario.get("file_ages", {}).items():
+        # Noon of the local day `days` before today: no daylight-saving hour moves it.
+        day = time.localtime(time.time() - days * 86400)
+        noon = time.mktime((day.tm_year, day.tm_mon, day.tm_mday, 12, 0, 0, 0, 0, -1))
+        os.utime(run.workdir / name, (noon, noon))
     if scenario.get("script") is not None:
         line_end = "\r\n" if scenario.get("crlf") else "\n"
         text = "".join(line + line_end for line in substitute(scenario["script"], run.places))
@@ -341,11 +361,39 @@ def check(build, run):
     if observed["exit_code"] != 0:
         failures.append(f"exit code {observed['exit_code']}, expected 0")
     after = snapshot(run.workdir)
+    for name, wanted in run.scenario.get("links", {}).items():
+        failures += check_link(run.workdir / name, substitute(wanted, run.places))
+        after.pop(name, None)
     wanted_after = expected_after(run.before, run.scenario.get("after"), run.places)
     if after != wanted_after:
         diff = difflib.unified_diff(describe_tree(wanted_after), describe_tree(after),
                                     "expected directory", "directory after the run", lineterm="", n=100)
         failures.append("directory differs:\n" + "\n".join("  " + line for line in diff))
+    return failures
+
+
+def helper_program(build, name):
+    path = build.helpers / (name + build.exe_suffix)
+    if not path.exists():
+        raise ScenarioError(f"{path} is not built")
+    return path
+
+
+def check_link(path, wanted):
+    """A shortcut file read back by Debian's lnkinfo (target, working directory, arguments)
+    and exiftool (the show command: lnkinfo prints another field under that name)."""
+    if not path.exists():
+        return [f"no shortcut {path.name}"]
+    report = subprocess.run(["lnkinfo", str(path)], capture_output=True, text=True).stdout
+    fields = dict(re.findall(r"^\t([A-Za-z ]+?)\t+: ?(.*)$", report, re.M))
+    got = {"target": fields.get("Local path"), "working_dir": fields.get("Working directory", ""),
+           "arguments": fields.get("Command line arguments", "")}
+    show = subprocess.run(["exiftool", "-n", "-s3", "-RunWindow", str(path)], capture_output=True, text=True)
+    got["show"] = int(show.stdout.strip() or -1)
+    failures = []
+    for key, value in wanted.items():
+        if got[key] != value:
+            failures.append(f"shortcut {path.name}: {key} is {got[key]!r}, expected {value!r}")
     return failures
 
 
@@ -384,7 +432,10 @@ class PosixBuild:
     exe_name = "patch"
     shows_icons = False
 
+    exe_suffix = ""
+
     def __init__(self, build_dir):
+        self.helpers = build_dir / "tests" / "helpers"
         self.updater = build_dir / "updater"
         if not self.updater.exists():
             raise ScenarioError(f"{self.updater} is not built")
@@ -442,7 +493,10 @@ class WineBuild:
     exe_name = "patch.exe"
     shows_icons = True
 
+    exe_suffix = ".exe"
+
     def __init__(self, build_dir):
+        self.helpers = build_dir / "tests" / "helpers"
         self.updater = build_dir / "updater.exe"
         self.driver = build_dir / "box_driver.exe"
         for needed in (self.updater, self.driver):

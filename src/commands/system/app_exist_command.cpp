@@ -1,0 +1,25 @@
+// APPEXIST: a program that is not running is an answer, not an error.
+#include "commands/system/app_exist_command.h"
+
+#include "commands/system/process_lookup.h"
+#include "run/list_items.h"
+
+std::unique_ptr<Command> loadAppExistCommand(const Text& section) {
+    // Both process commands name the same object when memory runs out.
+    auto record = newRecord<AppExistCommand>(section, "WAITAPP_INFO");
+    if (!record || !readCommandKeys(*record, {{"APP", &record->app}})) return nullptr;
+    return record;
+}
+
+bool executeAppExistCommand(Command& record) {
+    auto& exist = static_cast<AppExistCommand&>(record);
+    const int count = itemCount(exist.app);
+    if (count == 0) {
+        showError(MessageId::WrongItemCount, {exist.section, "APP"});
+        return false;
+    }
+    for (int i = 0; i < count; ++i)
+        if (findProcess(listItem(exist.app, i)) == 0) return true;
+    exist.result = true;
+    return true;
+}

@@ -1,0 +1,11 @@
+// APPEXIST: whether every listed program is running, as a result flag for a later branch.
+#pragma once
+
+#include "run/command.h"
+
+struct AppExistCommand : Command {
+    Text app;  // executable paths, comma-separated
+};
+
+std::unique_ptr<Command> loadAppExistCommand(const Text& section);
+bool executeAppExistCommand(Command& record);

@@ -1,0 +1,44 @@
+// DATE: an old or unreadable file is an answer, not an error; the first one ends the check.
+#include "commands/system/date_command.h"
+
+#include <cstdint>
+
+#include "os/file_data.h"
+#include "run/list_items.h"
+
+std::unique_ptr<Command> loadDateCommand(const Text& section) {
+    auto record = newRecord<DateCommand>(section, "DATE_INFO");
+    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}, {"DATE", &record->date}})) return nullptr;
+    return record;
+}
+
+bool executeDateCommand(Command& record) {
+    auto& date = static_cast<DateCommand&>(record);
+    const int count = itemCount(date.file);
+    if (count == 0) {
+        showError(MessageId::WrongItemCount, {date.section, "FILE"});
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (!isFileOnOrAfter(listItem(date.file, i), date.date)) {
+            date.result = true;
+            return true;
+        }
+    }
+    return true;
+}
+
+bool isFileOnOrAfter(const Text& path, const Text& date) {
+    os::LocalDate written;
+    {
+        const os::ExclusiveFile file(path.str());
+        if (!file.isOpen() || !file.lastWriteDate(written)) return false;
+    }
+    // Compared as the calendar fields of the system are kept: 16-bit and unsigned, so a
+    // negative number in the script stands above every real date.
+    const auto field = [&date](int i) { return static_cast<uint16_t>(date.field(i, "/").toInt()); };
+    const uint16_t year = field(0), month = field(1), day = field(2);
+    if (written.year != year) return written.year > year;
+    if (written.month != month) return written.month > month;
+    return written.day >= day;
+}

@@ -1,0 +1,54 @@
+// LAUNCH: the first program that fails to start stops the run; those before it stay started.
+#include "commands/system/launch_command.h"
+
+#include "os/process.h"
+#include "run/key_reader.h"
+#include "run/list_items.h"
+
+std::unique_ptr<Command> loadLaunchCommand(const Text& section) {
+    auto record = newRecord<LaunchCommand>(section, "LAUNCH_INFO");
+    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}, {"PARAM", &record->param}}) ||
+        !readIntKey(section.c_str(), "ISWAIT", record->isWait))
+        return nullptr;
+    return record;
+}
+
+bool executeLaunchCommand(Command& record) {
+    auto& launch = static_cast<LaunchCommand&>(record);
+    const int count = itemCount(launch.file);
+    if (count == 0) {
+        showError(MessageId::WrongItemCount, {launch.section, "FILE"});
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        const Text file = listItem(launch.file, i);
+        const Text params = listItem(launch.param, i);
+        if (!launchProgram(file, params, launch.isWait)) {
+            showError(MessageId::LaunchFailed, {file, params});
+            return false;
+        }
+    }
+    launch.result = true;
+    return true;
+}
+
+bool directoryOf(const Text& path, Text& out) {
+    const size_t last = path.str().rfind('\\');
+    if (last == std::string::npos || last == 0) return false;
+    out = Text(path.str().substr(0, last));
+    return true;
+}
+
+bool launchProgram(const Text& file, const Text& params, int wait) {
+    Text directory;
+    if (!directoryOf(file, directory)) return false;
+    switch (os::startProcess(file.str(), params.str(), directory.str(), wait != 0)) {
+        case os::StartOutcome::Waited: return true;
+        // A program without a message queue (any console program) is never "ready for
+        // input", and Windows answers that wait with a failure at once. The program did
+        // start, so only a failed wait for its end makes the launch fail.
+        case os::StartOutcome::WaitFailed: return wait == 0;
+        case os::StartOutcome::NotStarted: return false;
+    }
+    return false;
+}

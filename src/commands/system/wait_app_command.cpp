@@ -1,0 +1,30 @@
+// WAITAPP: one lookup and at most one blocking wait per program; a program that is not
+// running, cannot be opened or does not end in time is passed over without a word.
+#include "commands/system/wait_app_command.h"
+
+#include "commands/system/process_lookup.h"
+#include "os/process.h"
+#include "run/list_items.h"
+
+std::unique_ptr<Command> loadWaitAppCommand(const Text& section) {
+    auto record = newRecord<WaitAppCommand>(section, "WAITAPP_INFO");
+    if (!record || !readCommandKeys(*record, {{"APP", &record->app}, {"TICK", &record->tick}})) return nullptr;
+    return record;
+}
+
+bool executeWaitAppCommand(Command& record) {
+    auto& wait = static_cast<WaitAppCommand&>(record);
+    const int count = itemCount(wait.app);
+    if (count == 0) {
+        showError(MessageId::WrongItemCount, {wait.section, "APP"});
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        // -1 reaches the system as 0xFFFFFFFF, its value for no limit.
+        const auto limit = static_cast<uint32_t>(listItem(wait.tick, i).toInt());
+        const uint32_t id = findProcess(listItem(wait.app, i));
+        if (id != 0) os::waitForProcess(id, limit);
+    }
+    wait.result = true;
+    return true;
+}

@@ -1,0 +1,42 @@
+// A file's content and last-write date for the commands that test files by CRC and by
+// date: a read that shares the file with nobody while it lasts. No platform type here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace os {
+
+// A calendar date in the machine's local time zone.
+struct LocalDate {
+    unsigned year;
+    unsigned month;  // 1 to 12
+    unsigned day;    // 1 to 31
+};
+
+// A file opened for reading that nobody else may open while it is open, and that is not
+// opened at all when somebody already has it open (the Windows share mode 0). POSIX sees
+// only the holders that lock the file as we do (flock), and a directory is refused there
+// as Windows refuses it.
+class ExclusiveFile {
+public:
+    explicit ExclusiveFile(const std::string& path);
+    ~ExclusiveFile();
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    bool isOpen() const;
+    // Reads up to `n` bytes from where the last read ended into `buffer`; false on a
+    // failure, else `got` is the count read (0 at the end).
+    bool read(void* buffer, size_t n, size_t& got);
+    bool lastWriteDate(LocalDate& out) const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace os

@@ -1,0 +1,27 @@
+// Shortcut files: a target with its working directory, arguments and show command, saved
+// where the shell finds it. No platform type here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace os {
+
+// Show commands a shortcut can hold, with the values Windows gives them.
+constexpr uint32_t ShowUnset = 0;  // none asked for: the writer's default (shown normally) stays
+constexpr uint32_t ShowNormal = 1;
+constexpr uint32_t ShowMaximized = 3;
+constexpr uint32_t ShowMinimizedNoActive = 7;
+
+struct ShortcutFields {
+    std::string target;  // script form
+    std::string workingDirectory;
+    std::string arguments;
+    uint32_t showCommand = ShowUnset;
+};
+
+// Writes (or overwrites) the shortcut file `linkPath`. Windows: the shell's own shell-link
+// object; POSIX: our writer of the same binary format. False when nothing was saved.
+bool saveShortcut(const ShortcutFields& fields, const std::string& linkPath);
+
+}  // namespace os

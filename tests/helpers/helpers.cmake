@@ -1,0 +1,23 @@
+# Small programs that the process tests start: write_args (writes its arguments into a file)
+# and sleep_ms (runs for a while). Console programs on Windows, which matters: Windows never
+# finds a console program ready for input.
+
+set(UPDATER_HELPER_DIR ${CMAKE_BINARY_DIR}/tests/helpers)
+foreach(helper write_args sleep_ms)
+  add_executable(${helper} ${CMAKE_CURRENT_LIST_DIR}/${helper}.cpp)
+  set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
+endforeach()
+
+# The tests run under Wine on the Windows build, where the build folder lies on drive Z:.
+if(CMAKE_CROSSCOMPILING)
+  set(helper_dir_seen "Z:${UPDATER_HELPER_DIR}")
+else()
+  set(helper_dir_seen "${UPDATER_HELPER_DIR}")
+endif()
+foreach(tests commands_system_tests os_tests)
+  if(TARGET ${tests})
+    add_dependencies(${tests} write_args sleep_ms)
+    target_compile_definitions(${tests} PRIVATE UPDATER_HELPER_DIR="${helper_dir_seen}"
+                                                UPDATER_HELPER_SUFFIX="${CMAKE_EXECUTABLE_SUFFIX}")
+  endif()
+endforeach()
