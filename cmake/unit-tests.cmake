@@ -20,6 +20,9 @@ if(CMAKE_CROSSCOMPILING)
   add_test(NAME wine_prefix
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cmake/prepare-wine-prefix.sh ${WINE_PREFIX_DIR})
   set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_server_stop
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cmake/prepare-wine-prefix.sh ${WINE_PREFIX_DIR} stop)
+  set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 endif()
 
 # Sets what every test of this build needs: the Wine prefix of its own under Wine, the
@@ -36,7 +39,7 @@ function(updater_test_properties name)
   if(CMAKE_CROSSCOMPILING)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()
 
 set(UNIT_TEST_FOLDERS text run os commands/file commands/system check)
