@@ -1,0 +1,18 @@
+// ATTR: the attribute word of files set, pair by pair from FILE and ARG.
+#pragma once
+
+#include <cstdint>
+
+#include "run/command.h"
+
+struct AttrCommand : Command {
+    Text file;  // paths or patterns, comma-separated
+    Text arg;   // attribute words as "0x..." hexadecimal, item i belonging to item i of `file`
+};
+
+std::unique_ptr<Command> loadAttrCommand(const Text& section);
+bool executeAttrCommand(Command& record);
+
+// Sets the word on every file that `path` matches in its one directory; directories and
+// links are passed over. False when nothing matches or a file refuses the word.
+bool applyAttributes(const Text& path, uint32_t attributes);
