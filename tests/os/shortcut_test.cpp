@@ -19,15 +19,6 @@
 
 namespace {
 
-#ifdef _WIN32
-// The updater's entry point initialises COM for the shell-link object; the tests must too.
-class ComForTests : public testing::Environment {
-    void SetUp() override { CoInitialize(nullptr); }
-    void TearDown() override { CoUninitialize(); }
-};
-const testing::Environment* const com = testing::AddGlobalTestEnvironment(new ComForTests);
-#endif
-
 struct Case {
     os::ShortcutFields fields;
     uint32_t storedShow;

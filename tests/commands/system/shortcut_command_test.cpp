@@ -7,20 +7,7 @@
 #include "helpers/script_run.h"
 #include "helpers/shortcut_file_reader.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
-
-#ifdef _WIN32
-// The updater's entry point initialises COM for the shell-link object; the tests must too.
-class ComForTests : public testing::Environment {
-    void SetUp() override { CoInitialize(nullptr); }
-    void TearDown() override { CoUninitialize(); }
-};
-const testing::Environment* const com = testing::AddGlobalTestEnvironment(new ComForTests);
-#endif
 
 std::string linkSection(const std::string& name, const std::string& src, const std::string& param,
                         const std::string& show, const std::string& dst) {
