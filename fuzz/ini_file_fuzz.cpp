@@ -1,13 +1,13 @@
 // Fuzz target for IniFile: any bytes are parsed and every section and entry found is read
 // back through the profile calls, with the limits those calls promise checked on the way.
-// sources: src/run/ini_file.cpp
+// sources: src/text/ini_file.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "run/ini_file.h"
+#include "text/ini_file.h"
 
 namespace {
 

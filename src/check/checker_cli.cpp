@@ -4,7 +4,6 @@
 
 #include "check/json_text.h"
 #include "check/script_check.h"
-#include "os/dialog.h"
 
 namespace {
 
@@ -62,11 +61,9 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
     return true;
 }
 
-// Script text is in the system's code page on Windows; JSON wants UTF-8.
-std::string json(const std::string& scriptText) { return jsonString(os::scriptToUtf8(scriptText)); }
-
 void writeJson(const Options& options, const CheckResult& result, std::ostream& out) {
-    out << "{\n  \"script\": " << json(options.script) << ",\n";
+    out << "{\n  \"script\": " << jsonString(options.script) << ",\n";
+    out << "  \"encoding\": " << jsonString(encodingName(result.encoding)) << ",\n";
     out << "  \"errors\": " << result.findings.count(Severity::Error) << ",\n";
     out << "  \"warnings\": " << result.findings.count(Severity::Warning) << ",\n";
     out << "  \"findings\": [";
@@ -74,11 +71,11 @@ void writeJson(const Options& options, const CheckResult& result, std::ostream& 
     for (size_t i = 0; i < findings.size(); ++i) {
         const Finding& f = findings[i];
         out << (i == 0 ? "\n" : ",\n") << "    {\"line\": " << f.line << ", \"severity\": \""
-            << severityName(f.severity) << "\", \"section\": " << json(f.section) << ", \"key\": " << json(f.key)
-            << ", \"message\": " << json(f.message) << "}";
+            << severityName(f.severity) << "\", \"section\": " << jsonString(f.section) << ", \"key\": " << jsonString(f.key)
+            << ", \"message\": " << jsonString(f.message) << "}";
     }
     out << (findings.empty() ? "]" : "\n  ]");
-    if (options.plan) out << ",\n  \"plan\": " << json(result.plan);
+    if (options.plan) out << ",\n  \"plan\": " << jsonString(result.plan);
     out << "\n}\n";
 }
 

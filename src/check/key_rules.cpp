@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "commands/file/path_tests.h"
+#include "run/path_tests.h"
 #include "commands/file/walker.h"
 #include "commands/system/launch_command.h"
 #include "run/list_items.h"

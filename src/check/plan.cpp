@@ -35,7 +35,8 @@ void renderList(const PlanList& list, int depth, std::string& out) {
 }  // namespace
 
 std::string renderPlan(const Plan& plan) {
-    std::string out = "; the run as the updater would load it, with <Src> = " + plan.source + "\n[UPDATER]\n";
+    std::string out = "; the run as the updater would load it, with <Src> = " + plan.source + "\n; read as " +
+                      plan.encoding + "\n[UPDATER]\n";
     for (const PlanValue& value : plan.updater) renderValue(value, 1, out);
     return out;
 }

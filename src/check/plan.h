@@ -30,6 +30,7 @@ struct PlanList {
 
 struct Plan {
     std::string source;              // what <Src> stands for
+    std::string encoding;            // what the script's bytes were read as
     std::vector<PlanValue> updater;  // NAME, and PROC with the main list
 };
 

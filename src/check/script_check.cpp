@@ -4,23 +4,24 @@
 #include "check/script_check.h"
 
 #include <algorithm>
-#include <fstream>
+#include <climits>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "check/key_rules.h"
-#include "check/message_capture.h"
 #include "check/plan.h"
+#include "commands/command_kinds.h"
 #include "os/files.h"
 #include "run/command.h"
-#include "run/ini_file.h"
 #include "run/key_reader.h"
 #include "run/list_items.h"
 #include "run/messages.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "run/script_file.h"
-#include "text/symbols.h"
+#include "run/symbols.h"
+#include "text/ascii.h"
+#include "text/ini_file.h"
 
 namespace {
 
@@ -31,17 +32,10 @@ bool isBuiltinSymbol(const Text& name) {
     return false;
 }
 
-std::string upperCase(const std::string& s) {
-    std::string out = s;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 // Two list values that name the same sections in the same order load the same procedure.
 std::string listIdentity(const Text& list) {
     std::string identity;
-    for (int i = 0; i < itemCount(list); ++i) identity += upperCase(listItem(list, i).str()) + ",";
+    for (int i = 0; i < itemCount(list); ++i) identity += ascii::upperCase(listItem(list, i).str()) + ",";
     return identity;
 }
 
@@ -79,16 +73,24 @@ struct CheckedCommand {
     }
 };
 
+// A message the updater would have shown while loading, kept instead.
+struct KeptMessage {
+    MessageId id;
+    std::string text;
+};
+
 class ScriptChecker {
 public:
-    ScriptChecker(const IniFile& ini, MessageCapture& capture, Findings& findings)
-        : ini_(ini), capture_(capture), findings_(findings) {}
+    ScriptChecker(const IniFile& ini, RunContext& run, std::vector<KeptMessage>& kept, Findings& findings)
+        : ini_(ini), run_(run), kept_(kept), findings_(findings) {}
 
     Plan run() {
         Plan plan;
         Text source;
-        symbolTable().lookupSymbol("<Src>", source);
+        run_.symbols.lookupSymbol("<Src>", source);
         plan.source = source.str();
+        plan.encoding = encodingName(run_.script.encoding());
+        checkEncoding();
 
         const std::string startStop = "before it runs anything";
         const Text updater("UPDATER");
@@ -115,6 +117,13 @@ public:
     }
 
 private:
+    // The messages kept since the last call, oldest first.
+    std::vector<KeptMessage> takeMessages() {
+        std::vector<KeptMessage> out;
+        out.swap(kept_);
+        return out;
+    }
+
     void add(int line, Severity severity, const Text& section, const std::string& key, const std::string& message) {
         findings_.add(line, severity, section.str(), key, message);
     }
@@ -141,7 +150,7 @@ private:
     // Whether the updater's raw reader finds the key, and if not, why not.
     KeyState keyState(const Text& section, const char* key) const {
         Text raw;
-        if (readProfileString(scriptPath.c_str(), section.c_str(), key, raw)) return KeyState::Present;
+        if (run_.script.readString(section.c_str(), key, raw)) return KeyState::Present;
         if (!sectionOf(section)) return KeyState::NoSection;
         const IniEntry* entry = ini_.findEntry(section.str(), key);
         if (!entry) return KeyState::Absent;
@@ -178,10 +187,10 @@ private:
     // as an integer), checked for what the reading does to it; none when the key is missing.
     std::optional<Text> readValue(const Text& section, const char* key, bool integer) {
         Text raw;
-        if (!readProfileString(scriptPath.c_str(), section.c_str(), key, raw)) return std::nullopt;
+        if (!run_.script.readString(section.c_str(), key, raw)) return std::nullopt;
         Text value = raw;
-        if (!integer) readKey(section.c_str(), key, value);
-        capture_.take();
+        if (!integer) readKey(run_, section.c_str(), key, value);
+        takeMessages();
         const int line = lineOf(section, key);
         checkLength(section, key, raw, line);
         if (!integer) checkExpansion(section, key, raw, value, line);
@@ -198,7 +207,7 @@ private:
     }
 
     void checkLength(const Text& section, const char* key, const Text& raw, int line) {
-        const std::string whole = ini_.profileString(section.str(), key, "", 1u << 20);
+        const std::string whole = ini_.profileString(section.str(), key, "", UINT_MAX);
         const std::string& read = raw.str();
         if (whole.size() > read.size() && whole.compare(0, read.size(), read) == 0)
             add(line, Severity::Warning, section, key,
@@ -209,7 +218,7 @@ private:
     void checkExpansion(const Text& section, const char* key, const Text& raw, const Text& value, int line) {
         // Operator groups as the operator pass meets them: after the symbols.
         Text afterSymbols = raw;
-        expandSymbols(afterSymbols);
+        expandSymbols(run_.symbols, afterSymbols);
         for (int i = 0; i < afterSymbols.groupCount("{", "}"); ++i) {
             const Text group = afterSymbols.group(i, "{", "}");
             Text body = group;
@@ -233,7 +242,7 @@ private:
         for (int i = 0; i < value.groupCount("<", ">"); ++i) {
             const Text reference = value.group(i, "<", ">");
             Text defined;
-            const bool known = symbolTable().lookupSymbol(reference.c_str(), defined);
+            const bool known = run_.symbols.lookupSymbol(reference.c_str(), defined);
             if (!known && isBuiltinSymbol(reference)) continue;
             if (known)
                 add(line, Severity::Warning, section, key,
@@ -248,7 +257,7 @@ private:
     // A section named by several lists loads the same each time; its faults are reported
     // once, where it is first met.
     CheckedCommand checkCommand(const Text& name, const ListOrigin& origin) {
-        const std::string id = upperCase(name.str());
+        const std::string id = ascii::upperCase(name.str());
         const auto known = checked_.find(id);
         if (known == checked_.end()) return checked_.emplace(id, loadCommand(name, origin)).first->second.copy(name);
         return known->second.copy(name);
@@ -268,10 +277,10 @@ private:
             return command;
         }
         Text mode;
-        readKey(name.c_str(), "MODE", mode);
-        capture_.take();
+        readKey(run_, name.c_str(), "MODE", mode);
+        takeMessages();
         command.plan.mode = mode.str();
-        const CommandKind* kind = findCommandKind(mode);
+        const CommandKind* kind = findCommandKind(run_.kinds, mode);
         if (!kind) {
             add(lineOf(name, "MODE"), Severity::Error, name, "MODE",
                 quoted(mode) + " is no kind of command the updater knows: it stops with message 6 " + stop);
@@ -282,8 +291,8 @@ private:
         command.plan.mode = kind->mode;
 
         // The kind's own loader decides what loads; every box it would show becomes a finding.
-        const bool loaded = kind->load(name) != nullptr;
-        std::vector<std::string> boxes = capture_.take();
+        const bool loaded = kind->load(run_, name) != nullptr;
+        std::vector<KeptMessage> messages = takeMessages();
         if (!loaded) {
             command.plan.note = "would not load";
             bool first = true;
@@ -294,15 +303,16 @@ private:
                 reportMissing(name, key, state, origin.line, stop);
                 // The loader stops at the first missing key; the later ones would each stop
                 // the next attempt.
-                if (first && boxes.size() == 1 && boxes[0] == formatMessage(MessageId::KeyMissing, {name, key}))
-                    boxes.clear();
+                if (first && messages.size() == 1 && messages[0].id == MessageId::KeyMissing &&
+                    messages[0].text == formatMessage(MessageId::KeyMissing, {name, key}))
+                    messages.clear();
                 first = false;
             }
         }
-        for (const std::string& box : boxes)
+        for (const KeptMessage& message : messages)
             add(sectionLine(name), loaded ? Severity::Warning : Severity::Error, name, "",
-                "the updater shows message " + std::to_string(messageNumberOf(box)) + " while loading this section" +
-                    (loaded ? "" : " and stops " + stop));
+                "the updater shows message " + std::to_string(static_cast<int>(message.id)) +
+                    " while loading this section" + (loaded ? "" : " and stops " + stop));
 
         for (const char* key : kind->keys) {
             if (!key) break;
@@ -384,7 +394,7 @@ private:
                 commands.push_back(std::move(empty));
                 continue;
             }
-            reached_.insert(upperCase(name.str()));
+            reached_.insert(ascii::upperCase(name.str()));
             commands.push_back(checkCommand(name, origin));
         }
         checkReferences(commands, list);
@@ -404,6 +414,15 @@ private:
         return plan;
     }
 
+    // Bytes above ASCII without a mark of the encoding: the system's code page decides what
+    // they mean, so the same script names other files on a Windows of another language.
+    void checkEncoding() {
+        if (run_.script.encoding() != ScriptEncoding::Ansi || !run_.script.holdsNonAscii()) return;
+        add(0, Severity::Warning, Text(""), "",
+            "the script has no byte-order mark and is not UTF-8, so it is read in the system's code page: a "
+            "Windows of another language reads its non-ASCII text differently; save it as UTF-8");
+    }
+
     // DEFINE is expanded once, entry by entry in file order: an entry sees a later entry's
     // value as written, before that entry's own references are expanded.
     void checkDefine() {
@@ -413,7 +432,7 @@ private:
             int line;
         };
         Text lines;
-        const int count = readSection(scriptPath.c_str(), "DEFINE", lines);
+        const int count = run_.script.readSection("DEFINE", lines);
         std::vector<int> entryLines;
         if (const IniSection* define = sectionOf(Text("DEFINE"))) {
             for (const IniEntry& entry : define->entries) {
@@ -438,10 +457,10 @@ private:
                 if (defined == entries.size() || defined < i) continue;
                 // A later entry that expansion would not change gives the same value either way.
                 Text expanded = entries[defined].value;
-                expandValue(expanded);
+                expandValue(run_.symbols, expanded);
                 if (expanded.str() == entries[defined].value.str()) continue;
                 Text reads;
-                symbolTable().lookupSymbol(entry.name.c_str(), reads);
+                run_.symbols.lookupSymbol(entry.name.c_str(), reads);
                 const std::string which = defined == i ? "refers to itself"
                                                        : "refers to " + reference.str() + ", which comes later (line " +
                                                              std::to_string(entries[defined].line) + ")";
@@ -468,29 +487,20 @@ private:
             }
             if (name.equalsNoCase("UPDATER") || name.equalsNoCase("DEFINE")) continue;
             // Without a main list every section would be unnamed, which says nothing new.
-            if (!mainListRead || reached_.count(upperCase(section.name))) continue;
+            if (!mainListRead || reached_.count(ascii::upperCase(section.name))) continue;
             add(section.line, Severity::Warning, name, "", "no list names this section: the updater never reads it");
         }
     }
 
     const IniFile& ini_;
-    MessageCapture& capture_;
+    RunContext& run_;
+    std::vector<KeptMessage>& kept_;
     Findings& findings_;
     std::set<std::string> reached_;     // section names named by any list, upper case
     std::set<std::string> walked_;      // lists already checked
     std::vector<std::string> running_;  // the lists that would be running at this point
     std::map<std::string, CheckedCommand> checked_;  // by section name, upper case
 };
-
-std::optional<std::string> readBytes(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<size_t>(in.gcount()));
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
 
 // The script's full path as the updater would hold it: "\" separators, no long-path prefix.
 Text scriptFormOf(const std::string& file) {
@@ -522,27 +532,23 @@ Text executablePath(const std::string& exePath, const Text& script) {
 CheckResult checkScript(const std::string& scriptFile, const std::string& exePath) {
     CheckResult result;
     const Text path = scriptFormOf(scriptFile);
-    const uint32_t attributes = os::fileAttributes(path.str());
+    const uint32_t attributes = os::attributesOf(path.str());
     if (attributes == os::InvalidAttributes || (attributes & os::AttributeDirectory)) return result;
-    const std::optional<std::string> bytes = readBytes(scriptFile);
-    if (!bytes) return result;
-    result.readable = true;
-    const IniFile ini(*bytes);
 
-    // The updater's process-wide values point at the script while it is checked.
-    const Text savedScript = scriptPath;
-    const Text savedModule = modulePath;
-    scriptPath = path;
-    modulePath = executablePath(exePath, path);
-    {
-        MessageCapture capture;
-        buildSymbolTable();
-        capture.take();
-        ScriptChecker checker(ini, capture, result.findings);
-        result.plan = renderPlan(checker.run());
-    }
-    symbolTable().clear();
-    scriptPath = savedScript;
-    modulePath = savedModule;
+    // A run of the checker's own: the script and the executable where the updater would
+    // find them, and every message kept instead of shown.
+    RunContext run;
+    if (!run.script.load(path.str())) return result;
+    result.readable = true;
+    result.encoding = run.script.encoding();
+    run.kinds = commandKinds();
+    run.scriptPath = path;
+    run.modulePath = executablePath(exePath, path);
+    std::vector<KeptMessage> kept;
+    run.keepMessages = [&kept](MessageId id, const std::string& text) { kept.push_back({id, text}); };
+    buildSymbolTable(run);
+    kept.clear();
+    ScriptChecker checker(run.script.ini(), run, kept, result.findings);
+    result.plan = renderPlan(checker.run());
     return result;
 }

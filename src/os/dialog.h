@@ -29,13 +29,7 @@ int showBox(const std::string& text, const std::string& caption, unsigned style)
 using BoxHandler = std::function<int(const std::string& text, const std::string& caption, unsigned style)>;
 void setBoxHandler(BoxHandler handler);
 
-// Script text is in the system's 8-bit code page on Windows and UTF-8 elsewhere;
-// boxes take UTF-8.
-std::string scriptToUtf8(const std::string& scriptText);
-
 // Message `id` of the program's own catalogue, in UTF-8; empty when there is none.
 std::string catalogueText(int id);
-// The same message in the script's encoding (what an 8-bit string load gives).
-std::string catalogueScriptText(int id);
 
 }  // namespace os

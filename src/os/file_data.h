@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "os/result.h"
+
 namespace os {
 
 // A calendar date in the machine's local time zone.
@@ -16,10 +18,10 @@ struct LocalDate {
     unsigned day;    // 1 to 31
 };
 
-// A file opened for reading that nobody else may open while it is open, and that is not
-// opened at all when somebody already has it open (the Windows share mode 0). POSIX sees
-// only the holders that lock the file as we do (flock), and a directory is refused there
-// as Windows refuses it.
+// A regular file opened for reading that nobody else may open while it is open, and that is
+// not opened at all when somebody already has it open (the Windows share mode 0). POSIX sees
+// only the holders that lock the file as we do (flock). Anything that is not a regular file
+// (a directory, a pipe, a device) is refused without waiting on it.
 class ExclusiveFile {
 public:
     explicit ExclusiveFile(const std::string& path);
@@ -27,11 +29,13 @@ public:
     ExclusiveFile(const ExclusiveFile&) = delete;
     ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
-    bool isOpen() const;
-    // Reads up to `n` bytes from where the last read ended into `buffer`; false on a
-    // failure, else `got` is the count read (0 at the end).
-    bool read(void* buffer, size_t n, size_t& got);
-    bool lastWriteDate(LocalDate& out) const;
+    // Why it is not open, or ok.
+    const Result& opened() const;
+    bool isOpen() const { return opened().ok(); }
+    // Reads up to `n` bytes from where the last read ended into `buffer`; `got` is the count
+    // read (0 at the end).
+    Result read(void* buffer, size_t n, size_t& got);
+    Result lastWriteDate(LocalDate& out) const;
 
     struct Impl;
 

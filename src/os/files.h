@@ -1,10 +1,16 @@
 // Files and directories with the Win32 shapes the commands are written against: paths in
-// script form ("\" separators), attribute words, searches with "*" and "?" in the last element.
+// script form ("\" separators), attribute words, searches with "*" and "?" in the last
+// element. A tree is worked on through open directories, never by path below the directory
+// a command names, so that nothing swapped in during a walk can lead it elsewhere.
+// No platform type here.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "os/result.h"
 
 namespace os {
 
@@ -20,13 +26,18 @@ constexpr uint32_t AttributeReparsePoint = 0x400;
 struct FoundEntry {
     std::string name;     // the entry's own name, no directory
     uint32_t attributes;  // its attribute word
+    uint64_t size = 0;    // bytes, for a file
 };
 
-// A directory search (FindFirstFileA and its successors). A pattern may hold "*" and "?"
+inline bool isLinkWord(uint32_t attributes) { return (attributes & AttributeReparsePoint) != 0; }
+inline bool isDirectoryWord(uint32_t attributes) {
+    return (attributes & AttributeDirectory) != 0 && !isLinkWord(attributes);
+}
+
+// A directory search (FindFirstFileW and its successors). A pattern may hold "*" and "?"
 // in its last element; "*.*" matches every name; a trailing separator finds nothing. A
 // pattern without wildcards finds that one entry (a directory's own entry, not its
-// contents). A listing includes "." and ".." when they match, as Windows lists them; callers
-// skip them by name. The search is released on every way out, at the latest by the destructor.
+// contents). A listing includes "." and ".." when they match, as Windows lists them.
 class DirectorySearch {
 public:
     explicit DirectorySearch(const std::string& pattern);
@@ -34,9 +45,11 @@ public:
     DirectorySearch(const DirectorySearch&) = delete;
     DirectorySearch& operator=(const DirectorySearch&) = delete;
 
-    bool found() const;              // an entry is current
+    bool found() const;               // an entry is current
     const FoundEntry& entry() const;  // valid while found()
     bool next();                      // moves on; false when no entry is left
+    // Why the search found nothing, or why it ended early; ok when it simply ran out.
+    const Result& result() const;
 
     struct Impl;
 
@@ -44,53 +57,81 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// GetFileAttributesA: the attribute word, or InvalidAttributes. A link is not followed; a
-// path with a trailing separator names a directory (and only a directory).
-uint32_t fileAttributes(const std::string& path);
+// GetFileAttributesW: the attribute word of what `path` names, a link not followed; a path
+// with a trailing separator names a directory (and only a directory).
+Result fileAttributes(const std::string& path, uint32_t& attributes);
+// The same, InvalidAttributes for anything that fails.
+uint32_t attributesOf(const std::string& path);
 
-}  // namespace os
+// True for the errors that mean "nothing has that name".
+bool isNotFound(ErrorCode error);
+// The error a search gives when nothing matches its pattern.
+ErrorCode nothingMatches();
 
-// Changing the file system: the calls that COPY, MOVE, DELETE, MAKEDIR and ATTR make. Each is
-// one Win32 call (or the few that one step takes) and says only whether it succeeded.
-namespace os {
+// A directory held open: every operation on an entry inside it goes through the directory
+// itself, so that a directory renamed or swapped for a link meanwhile changes nothing of
+// where the operation lands. Names are single elements, never paths. Windows keeps the
+// directory from being renamed or deleted by others while it is held.
+class Directory {
+public:
+    Directory();
+    ~Directory();
+    Directory(Directory&&) noexcept;
+    Directory& operator=(Directory&&) noexcept;
 
-// CopyFileA with fail-if-exists: a new file `to` with the contents, attribute word and
-// last-write time of the file `from`. A copy that fails part-way removes what it wrote.
-bool copyFile(const std::string& from, const std::string& to);
+    // The directory `path` names. A link at `path` itself is not followed: it is refused.
+    static Result open(const std::string& path, Directory& out);
 
-// The link `from` itself copied to a new `to` (CopyFileExA with COPY_FILE_COPY_SYMLINK): a
-// link to the same place. What it leads to is neither read nor changed.
-bool copyLink(const std::string& from, const std::string& to);
+    bool isOpen() const;
+    // The path it was opened by, script form: what failures and reports name.
+    const std::string& path() const { return path_; }
+    std::string pathOf(const std::string& name) const;
 
-// MoveFileA: the file or directory under a new name; anything already at `to` makes it
-// fail. A file also moves to another volume (copied, then the original removed); a
-// directory moves only within one.
-bool moveFile(const std::string& from, const std::string& to);
+    // Entries matching `pattern` (Windows rules; "*" for all), "." and ".." left out, in the
+    // order the system lists them (on POSIX the order an NTFS directory lists in).
+    Result list(const std::string& pattern, std::vector<FoundEntry>& out) const;
+    // What `name` is, itself: a link reads as a reparse point.
+    Result look(const std::string& name, FoundEntry& out) const;
 
-// MoveFileExA with MOVEFILE_REPLACE_EXISTING, within one volume: `to` becomes `from` in one
-// step, so that it is at every moment the old file or the new one, never a mixture. A
-// read-only file or a directory at `to` makes it fail.
-bool replaceFile(const std::string& from, const std::string& to);
+    // The subdirectory `name`; a link is refused, never followed.
+    Result openChild(const std::string& name, Directory& out) const;
+    // A new subdirectory; anything already there makes it fail.
+    Result createChild(const std::string& name) const;
 
-// DeleteFileA. Windows refuses a read-only file; the POSIX layer leaves that refusal to the
-// caller, which has the file's attribute word from its listing already (a second look at
-// every file would cost as much as the deletion).
-bool deleteFile(const std::string& path);
+    // The file or link `name` removed. A read-only file is refused, as Windows refuses it.
+    Result removeFile(const std::string& name) const;
+    // The empty subdirectory `name` removed; a read-only one is refused.
+    Result removeChild(const std::string& name) const;
+    // The whole attribute word of file `name` replaced; a link is refused.
+    Result setAttributes(const std::string& name, uint32_t attributes) const;
 
-// CreateDirectoryA: anything already of that name makes it fail.
-bool createDirectory(const std::string& path);
+    // A new file `toName` in `to` with the contents, attribute word and last-write time of
+    // file `name` (a link: a new link to the same place). Anything at `toName` makes it
+    // fail; a copy that fails part-way leaves nothing behind.
+    Result copyTo(const std::string& name, const Directory& to, const std::string& toName) const;
+    // Whether `name` may be replaced: ok when nothing is there, or a file or link that is
+    // not read-only; a read-only file or a directory is refused as Windows refuses it.
+    Result checkReplaceable(const std::string& name) const;
+    // `name` renamed to `toName` in `to` (another directory of the same volume). Without
+    // `replace` anything at `toName` makes it fail; with it, a file or link there is replaced
+    // in one step, but a read-only file or a directory is refused. Across volumes it fails
+    // with the system's code for that (isCrossVolume).
+    Result moveTo(const std::string& name, const Directory& to, const std::string& toName, bool replace) const;
 
-// RemoveDirectoryA: only an empty directory, and not a read-only one.
-bool removeDirectory(const std::string& path);
+    struct Impl;
 
-// Removes the link (or junction) at `path` itself, never what it leads to; fails when `path`
-// is not a link.
-bool removeLink(const std::string& path);
+private:
+    std::unique_ptr<Impl> impl_;
+    std::string path_;
+};
 
-// SetFileAttributesA: the whole attribute word replaced.
-bool setFileAttributes(const std::string& path, uint32_t attributes);
+// True for the error a new file or directory gives when its name is taken.
+bool isAlreadyThere(ErrorCode error);
 
-// Where `path` physically is (GetFinalPathNameByHandleA): every link and alias on the way
+// True for the error a rename gives when its two places lie on different volumes.
+bool isCrossVolume(ErrorCode error);
+
+// Where `path` physically is (GetFinalPathNameByHandleW): every link and alias on the way
 // resolved, in script form; empty when nothing has that name. Two paths name the same place
 // exactly when their final paths are equal.
 std::string finalPath(const std::string& path);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "os/result.h"
+
 namespace os {
 
 // The limit that never runs out (the value a -1 from a script reaches the system as).
@@ -47,15 +49,14 @@ enum class WaitOutcome { NotOpened, Ended, TimedOut, Failed };
 // Opens process `id` for waiting and waits at most `limitMs` milliseconds for its end.
 WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs);
 
-enum class StartOutcome { NotStarted, Waited, WaitFailed };
-
 // Starts `program` with the parameter text `parameters` and `directory` as its current
 // directory, then waits for its end (`untilEnd`) or until it is ready for input. Windows
 // hands the system the command line "program parameters", the program unquoted; POSIX runs
 // `program` itself, with the parameters split into arguments by the Windows rules, and
-// counts it ready once it really runs (its exec succeeded). WaitFailed: it started, but
-// the wait did not succeed.
-StartOutcome startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                          bool untilEnd);
+// counts it ready once it really runs (its exec succeeded). A program that could not be
+// started fails with Operation::Start; one that started but whose wait did not succeed,
+// with Operation::Wait.
+Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
+                    bool untilEnd);
 
 }  // namespace os

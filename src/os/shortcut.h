@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "os/result.h"
+
 namespace os {
 
 // Show commands a shortcut can hold, with the values Windows gives them.
@@ -20,8 +22,9 @@ struct ShortcutFields {
     uint32_t showCommand = ShowUnset;
 };
 
-// Writes (or overwrites) the shortcut file `linkPath`. Windows: the shell's own shell-link
-// object; POSIX: our writer of the same binary format. False when nothing was saved.
-bool saveShortcut(const ShortcutFields& fields, const std::string& linkPath);
+// Writes (or replaces) the shortcut file `linkPath`. Windows: the shell's own shell-link
+// object; POSIX: our writer of the same binary format. The file is written beside its place
+// and put there in one step, so a link found at `linkPath` is replaced, never written through.
+Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath);
 
 }  // namespace os

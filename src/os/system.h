@@ -2,6 +2,7 @@
 // Windows and system directories, and the platform family.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace os {
@@ -13,6 +14,9 @@ std::string modulePath();
 // (docs/posix-emulation.md says why).
 std::string windowsDirectory();
 std::string systemDirectory();
+// Fills `out` from the system's source of unpredictable numbers; false when it has none.
+bool randomBytes(void* out, size_t size);
+
 // True on the NT family of Windows; always true on POSIX, which is treated as the modern family.
 bool isNtPlatform();
 

@@ -11,6 +11,8 @@
 #include "run/messages.h"
 #include "text/text.h"
 
+struct RunContext;
+
 struct Command {
     Text section;         // the name under which the list named this section, trimmed
     Text mode;            // MODE as the loader read it, expanded
@@ -19,9 +21,9 @@ struct Command {
 };
 
 // A loader reads its section into a new record, or shows why not and gives none.
-using CommandLoader = std::unique_ptr<Command> (*)(const Text& section);
+using CommandLoader = std::unique_ptr<Command> (*)(RunContext& run, const Text& section);
 // An executor returns true to let the run go on, false to stop it (after its message).
-using CommandExecutor = bool (*)(Command& record);
+using CommandExecutor = bool (*)(RunContext& run, Command& record);
 
 // No loader reads more keys than this, MODE included.
 constexpr int MaxCommandKeys = 5;
@@ -37,22 +39,13 @@ struct CommandKind {
     std::array<const char*, MaxCommandKeys> keys;
 };
 
-// The kind for a MODE value, in the table's fixed order; none when no kind has that name.
-const CommandKind* findCommandKind(const Text& mode);
-// The whole table, in its order, kinds without a loader included.
-std::span<const CommandKind> commandKinds();
+// The kind for a MODE value in a table, in the table's order; none when no kind has that
+// name or it has no loader.
+const CommandKind* findCommandKind(std::span<const CommandKind> kinds, const Text& mode);
 
 // A new record with its section name, or none after reporting the lack of memory.
 template <class Record>
-std::unique_ptr<Record> newRecord(const Text& section, const char* memoryLabel) {
-    std::unique_ptr<Record> record(new (std::nothrow) Record());
-    if (!record) {
-        showError(MessageId::OutOfMemory, {memoryLabel});
-        return nullptr;
-    }
-    record->section = section;
-    return record;
-}
+std::unique_ptr<Record> newRecord(RunContext& run, const Text& section, const char* memoryLabel);
 
 // One text key of a record and where its expanded value goes.
 struct KeyField {
@@ -62,4 +55,18 @@ struct KeyField {
 
 // Reads MODE and then each key in order; the first missing key has been reported and
 // makes the result false.
-bool readCommandKeys(Command& record, std::initializer_list<KeyField> keys);
+bool readCommandKeys(RunContext& run, Command& record, std::initializer_list<KeyField> keys);
+
+// Reports the lack of memory for a record; the template's out-of-line half.
+void reportNoMemory(RunContext& run, const char* memoryLabel);
+
+template <class Record>
+std::unique_ptr<Record> newRecord(RunContext& run, const Text& section, const char* memoryLabel) {
+    std::unique_ptr<Record> record(new (std::nothrow) Record());
+    if (!record) {
+        reportNoMemory(run, memoryLabel);
+        return nullptr;
+    }
+    record->section = section;
+    return record;
+}

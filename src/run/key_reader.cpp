@@ -1,23 +1,20 @@
 // The key readers of every loader: raw read, report of a missing key, expansion.
 #include "run/key_reader.h"
 
-#include "run/messages.h"
-#include "run/process_values.h"
-#include "run/script_file.h"
-#include "text/symbols.h"
+#include "run/run_context.h"
 
-bool readKey(const char* section, const char* key, Text& out) {
-    if (!readProfileString(scriptPath.c_str(), section, key, out)) {
-        showError(MessageId::KeyMissing, {section, key});
+bool readKey(RunContext& run, const char* section, const char* key, Text& out) {
+    if (!run.script.readString(section, key, out)) {
+        run.showError(MessageId::KeyMissing, {section, key});
         return false;
     }
-    expandValue(out);
+    expandValue(run.symbols, out);
     return true;
 }
 
-bool readIntKey(const char* section, const char* key, int& out) {
-    if (!readProfileInt(scriptPath.c_str(), section, key, out)) {
-        showError(MessageId::KeyMissing, {section, key});
+bool readIntKey(RunContext& run, const char* section, const char* key, int& out) {
+    if (!run.script.readInt(section, key, out)) {
+        run.showError(MessageId::KeyMissing, {section, key});
         return false;
     }
     return true;

@@ -8,33 +8,9 @@
 
 const char* const builtinCaption = "ヴォルネクス アップデータ";
 
-namespace {
-struct CaptionState {
-    Text scriptText;
-    bool builtin = true;
-};
-
-CaptionState& captionState() {
-    static CaptionState state;
-    return state;
-}
-}  // namespace
-
-void setCaption(const Text& scriptText) {
-    captionState().scriptText = scriptText;
-    captionState().builtin = false;
-}
-
-void useBuiltinCaption() {
-    captionState().scriptText = Text();
-    captionState().builtin = true;
-}
-
-const Text& caption() { return captionState().scriptText; }
-
-std::string captionForDisplay() {
-    if (captionState().builtin) return builtinCaption;
-    return os::scriptToUtf8(captionState().scriptText.str());
+std::string Caption::forDisplay() const {
+    if (builtin_) return builtinCaption;
+    return text_.str();
 }
 
 // The catalogue holds only "%s" and "%08X" placeholders; filling them by hand keeps an
@@ -52,7 +28,7 @@ std::string formatMessage(MessageId id, std::initializer_list<MessageArg> args) 
             out += '%';
             i += 1;
         } else if (pattern.compare(i, 2, "%s") == 0) {
-            if (next != args.end() && next->text()) out += os::scriptToUtf8(*next->text());
+            if (next != args.end() && next->text()) out += *next->text();
             if (next != args.end()) ++next;
             i += 1;
         } else if (pattern.compare(i, 4, "%08X") == 0) {
@@ -66,12 +42,4 @@ std::string formatMessage(MessageId id, std::initializer_list<MessageArg> args) 
         }
     }
     return out;
-}
-
-void showError(MessageId id, std::initializer_list<MessageArg> args) {
-    os::showBox(formatMessage(id, args), captionForDisplay(), os::BoxIconError);
-}
-
-int showScriptBox(const Text& text, unsigned style) {
-    return os::showBox(os::scriptToUtf8(text.str()), captionForDisplay(), style);
 }

@@ -1,5 +1,5 @@
-// The message catalogue by number, the caption of every box, and the error report that
-// every failing operation uses before it returns failure.
+// The message catalogue by number, the formatting of its texts, and the caption of every
+// box. Showing a message is the run context's (run_context.h).
 #pragma once
 
 #include <initializer_list>
@@ -25,8 +25,7 @@ enum class MessageId : int {
     ShortcutFailed = 15,
 };
 
-// One argument of a message: a text in the script's encoding (for "%s") or a number
-// (for "%08X").
+// One argument of a message: a text (for "%s") or a number (for "%08X").
 class MessageArg {
 public:
     MessageArg(const char* s) : value_(std::string(s ? s : "")) {}  // NOLINT
@@ -43,21 +42,27 @@ private:
     std::variant<std::string, unsigned> value_;
 };
 
+// Message `id` filled with its arguments, in UTF-8; the result is as long as it needs to be.
+std::string formatMessage(MessageId id, std::initializer_list<MessageArg> args = {});
+
 // The caption that boxes show when neither the command line nor NAME gives one (UTF-8).
 extern const char* const builtinCaption;
 
-// The process-wide caption. Until setCaption is called it is the built-in one.
-void setCaption(const Text& scriptText);
-void useBuiltinCaption();
-const Text& caption();            // the caption in the script's encoding; empty while built-in
-std::string captionForDisplay();  // UTF-8, as the box shows it
+// The caption of every box of a run. Until set it is the built-in one.
+class Caption {
+public:
+    void set(const Text& scriptText) {
+        text_ = scriptText;
+        builtin_ = false;
+    }
+    void useBuiltin() {
+        text_ = Text();
+        builtin_ = true;
+    }
+    const Text& text() const { return text_; }  // empty while built-in
+    std::string forDisplay() const;             // as the box shows it
 
-// Message `id` filled with its arguments, in UTF-8. Arguments are converted from the
-// script's encoding; the result is as long as it needs to be.
-std::string formatMessage(MessageId id, std::initializer_list<MessageArg> args = {});
-
-// Reports message `id` in an error box with the current caption.
-void showError(MessageId id, std::initializer_list<MessageArg> args = {});
-
-// Shows a script's own text (MSGBOX, CRC) with the current caption; returns the answer.
-int showScriptBox(const Text& text, unsigned style);
+private:
+    Text text_;
+    bool builtin_ = true;
+};

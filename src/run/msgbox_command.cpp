@@ -4,6 +4,7 @@
 #include "os/dialog.h"
 #include "run/list_items.h"
 #include "run/procedure.h"
+#include "run/run_context.h"
 
 namespace {
 struct BoxKind {
@@ -19,12 +20,12 @@ constexpr BoxKind boxKinds[] = {
 };
 
 // True when the box is to be shown; false with `stop` set when FLAG names no command.
-bool conditionHolds(const MsgBoxCommand& box, bool& stop) {
+bool conditionHolds(RunContext& run, const MsgBoxCommand& box, bool& stop) {
     stop = false;
     if (box.flag.fieldCount(",") < 2) return true;
-    const Command* target = findCommand(topProcedure(), listItem(box.flag, 0));
+    const Command* target = findCommand(run.procedures.top(), listItem(box.flag, 0));
     if (!target) {
-        showError(MessageId::BadSymbol, {box.flag});
+        run.showError(MessageId::BadSymbol, {box.flag});
         stop = true;
         return false;
     }
@@ -38,10 +39,10 @@ unsigned msgBoxStyle(const Text& type) {
     return 0;
 }
 
-std::unique_ptr<Command> loadMsgBoxCommand(const Text& section) {
-    auto record = newRecord<MsgBoxCommand>(section, "MSGBOX_INFO");
+std::unique_ptr<Command> loadMsgBoxCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<MsgBoxCommand>(run, section, "MSGBOX_INFO");
     if (!record) return nullptr;
-    if (!readCommandKeys(*record, {{"FLAG", &record->flag},
+    if (!readCommandKeys(run, *record, {{"FLAG", &record->flag},
                                    {"TYPE", &record->type},
                                    {"TEXT", &record->text},
                                    {"ISABORT", &record->isAbort}}))
@@ -49,20 +50,20 @@ std::unique_ptr<Command> loadMsgBoxCommand(const Text& section) {
     return record;
 }
 
-bool executeMsgBoxCommand(Command& record) {
+bool executeMsgBoxCommand(RunContext& run, Command& record) {
     auto& box = static_cast<MsgBoxCommand&>(record);
     bool stop = false;
-    if (!conditionHolds(box, stop)) return !stop;
+    if (!conditionHolds(run, box, stop)) return !stop;
 
     const unsigned style = msgBoxStyle(box.type);
     if (style == 0) {
-        showError(MessageId::BadSymbol, {box.type});
+        run.showError(MessageId::BadSymbol, {box.type});
         return false;
     }
     box.text.replaceAll("%n", "\n");
     box.text.replaceAll("%t", "\t");
 
-    const int answer = showScriptBox(box.text, style);
+    const int answer = run.showScriptBox(box.text, style);
     if (answer == os::AnswerOk || answer == os::AnswerYes) {
         box.result = true;
         return box.isAbort.field(0, ",").toInt() == 0;

@@ -11,8 +11,8 @@ struct MsgBoxCommand : Command {
     Text isAbort;  // two numbers: stop after OK/Yes, stop after Cancel/No
 };
 
-std::unique_ptr<Command> loadMsgBoxCommand(const Text& section);
-bool executeMsgBoxCommand(Command& record);
+std::unique_ptr<Command> loadMsgBoxCommand(RunContext& run, const Text& section);
+bool executeMsgBoxCommand(RunContext& run, Command& record);
 
 // The box style of a TYPE value, or 0 when it names none of the four kinds.
 unsigned msgBoxStyle(const Text& type);

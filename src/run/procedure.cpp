@@ -1,81 +1,72 @@
 // Loading, running and stacking procedures.
 #include "run/procedure.h"
 
-#include <algorithm>
-
 #include "run/key_reader.h"
 #include "run/list_items.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 
 namespace {
-std::vector<std::unique_ptr<Procedure>>& stack() {
-    static std::vector<std::unique_ptr<Procedure>> procedures;
-    return procedures;
-}
 
 // Runs a record's executor, or reports a MODE that names no kind.
-bool executeCommand(Command& record) {
-    const CommandKind* kind = findCommandKind(record.mode);
+bool executeCommand(RunContext& run, Command& record) {
+    const CommandKind* kind = findCommandKind(run.kinds, record.mode);
     if (!kind) {
-        showError(MessageId::BadSymbol, {record.mode});
+        run.showError(MessageId::BadSymbol, {record.mode});
         return false;
     }
-    return kind->execute(record);
+    return kind->execute(run, record);
 }
 
-std::unique_ptr<Command> loadCommand(const Text& name) {
+std::unique_ptr<Command> loadCommand(RunContext& run, const Text& name) {
     Text mode;
-    if (!readKey(name.c_str(), "MODE", mode)) return nullptr;
-    const CommandKind* kind = findCommandKind(mode);
+    if (!readKey(run, name.c_str(), "MODE", mode)) return nullptr;
+    const CommandKind* kind = findCommandKind(run.kinds, mode);
     if (!kind) {
-        showError(MessageId::BadSymbol, {mode});
+        run.showError(MessageId::BadSymbol, {mode});
         return nullptr;
     }
-    return kind->load(name);
+    return kind->load(run, name);
 }
+
 }  // namespace
 
-int procedureCount() { return static_cast<int>(stack().size()); }
-
-bool pushProcedure(std::unique_ptr<Procedure> procedure) {
+bool ProcedureStack::push(std::unique_ptr<Procedure> procedure) {
     if (!procedure) return false;
-    stack().push_back(std::move(procedure));
+    procedures_.push_back(std::move(procedure));
     return true;
 }
 
-Procedure* procedureAt(int position) {
-    if (position < 0 || position >= procedureCount()) return nullptr;
-    return stack()[static_cast<size_t>(position)].get();
+Procedure* ProcedureStack::at(int position) const {
+    if (position < 0 || position >= count()) return nullptr;
+    return procedures_[static_cast<size_t>(position)].get();
 }
 
-Procedure* topProcedure() { return stack().empty() ? nullptr : stack().back().get(); }
+Procedure* ProcedureStack::top() const { return procedures_.empty() ? nullptr : procedures_.back().get(); }
 
-int removeProcedure(const Procedure* procedure) {
-    auto& s = stack();
-    for (auto it = s.rbegin(); it != s.rend(); ++it) {
+int ProcedureStack::remove(const Procedure* procedure) {
+    for (auto it = procedures_.rbegin(); it != procedures_.rend(); ++it) {
         if (it->get() == procedure) {
             (void)it->release();
-            s.erase(std::next(it).base());
+            procedures_.erase(std::next(it).base());
             break;
         }
     }
-    return procedureCount();
+    return count();
 }
 
-int freeProcedure(const Procedure* procedure) {
+int ProcedureStack::free(const Procedure* procedure) {
     if (!procedure) return 0;
-    auto& s = stack();
-    for (auto it = s.rbegin(); it != s.rend(); ++it) {
+    for (auto it = procedures_.rbegin(); it != procedures_.rend(); ++it) {
         if (it->get() == procedure) {
-            s.erase(std::next(it).base());
+            procedures_.erase(std::next(it).base());
             break;
         }
     }
-    return procedureCount();
+    return count();
 }
 
-void freeAllProcedures() {
-    while (freeProcedure(topProcedure()) > 0) {
+void ProcedureStack::freeAll() {
+    while (free(top()) > 0) {
     }
 }
 
@@ -86,42 +77,42 @@ Command* findCommand(const Procedure* procedure, const Text& name) {
     return nullptr;
 }
 
-Procedure* loadProcedure(const Text& list, int count) {
+Procedure* loadProcedure(RunContext& run, const Text& list, int count) {
     if (count == 0) {
-        showError(MessageId::ProcedureCount);
+        run.showError(MessageId::ProcedureCount);
         return nullptr;
     }
     // A list that leads back to itself would otherwise nest until the stack runs out.
-    if (procedureCount() >= maxProcedureDepth) {
-        showError(MessageId::ProcedureCount);
+    if (run.procedures.count() >= maxProcedureDepth) {
+        run.showError(MessageId::ProcedureCount);
         return nullptr;
     }
     auto procedure = std::make_unique<Procedure>();
     procedure->reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        std::unique_ptr<Command> record = loadCommand(listItem(list, i));
+        std::unique_ptr<Command> record = loadCommand(run, listItem(list, i));
         if (!record) return nullptr;
         procedure->push_back(std::move(record));
     }
     Procedure* loaded = procedure.get();
-    pushProcedure(std::move(procedure));
+    run.procedures.push(std::move(procedure));
     return loaded;
 }
 
-bool runProcedure(Procedure& procedure) {
+bool runProcedure(RunContext& run, Procedure& procedure) {
     for (const auto& record : procedure)
-        if (!executeCommand(*record)) return false;
+        if (!executeCommand(run, *record)) return false;
     return true;
 }
 
-bool runMain() {
-    const int count = itemCount(mainProcList);
+bool runMain(RunContext& run) {
+    const int count = itemCount(run.mainProcList);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {"UPDATER", "PROC"});
+        run.showError(MessageId::WrongItemCount, {"UPDATER", "PROC"});
         return false;
     }
-    if (!loadProcedure(mainProcList, count)) return false;
-    if (!runProcedure(*topProcedure())) return false;
-    freeProcedure(topProcedure());
+    if (!loadProcedure(run, run.mainProcList, count)) return false;
+    if (!runProcedure(run, *run.procedures.top())) return false;
+    run.procedures.free(run.procedures.top());
     return true;
 }

@@ -1,49 +1,67 @@
-// The raw script readers over the OS profile layer: the missing-key sentinel, the buffer
-// sizes the script has always been read with, and the joining of section entries.
+// The script read once, and its raw readers: the missing-key sentinel, the size a value is
+// read with, and the joining of section entries.
 #include "run/script_file.h"
 
 #include <cstdio>
-#include <string>
 #include <vector>
 
-#include "os/profile.h"
+#include "os/files.h"
+#include "os/script_source.h"
 
 namespace {
 
 // The profile functions cannot tell a missing key from a default, so the default is a value
 // no script is expected to hold; a script that does hold it has its key treated as missing.
 constexpr const char* missingKeyMarker = "NO_DATA";
-// A 260-byte buffer announced as 259: a value keeps at most 258 bytes.
-constexpr unsigned valueSize = 259;
 constexpr unsigned sectionSize = 0x7FFF;
 
-bool readRaw(const char* file, const char* section, const char* key, std::string& value) {
-    value = os::profileString(file, section, key, missingKeyMarker, valueSize);
-    return !Text(value.c_str()).equalsNoCase(missingKeyMarker);
+Text parentOf(const std::string& path) {
+    const size_t separator = path.rfind('\\');
+    return Text(separator == std::string::npos ? std::string(".") : path.substr(0, separator));
 }
 
 }  // namespace
 
-bool readProfileString(const char* file, const char* section, const char* key, Text& out) {
-    std::string value;
-    if (!readRaw(file, section, key, value)) return false;
+os::Result Script::load(const std::string& path) {
+    std::string bytes;
+    os::Result read = os::readWholeFile(path, bytes);
+    if (!read) {
+        bytes.clear();
+        const uint32_t parent = os::attributesOf(parentOf(path).str());
+        const bool inDirectory = parent != os::InvalidAttributes && (parent & os::AttributeDirectory);
+        if (os::isNotFound(read.error()) && inDirectory) read = {};
+    }
+    encoding_ = detectEncoding(bytes);
+    nonAscii_ = false;
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            nonAscii_ = true;
+            break;
+        }
+    ini_ = IniFile(decodeScript(bytes, encoding_, [](std::string_view text) { return os::ansiToUtf8(text); }));
+    return read;
+}
+
+bool Script::readString(const char* section, const char* key, Text& out) const {
+    const std::string value = ini_.profileString(section, key, missingKeyMarker, MaxValueBytes + 1);
+    if (Text(value.c_str()).equalsNoCase(missingKeyMarker)) return false;
     out.assign(value.c_str());
     return true;
 }
 
-bool readProfileInt(const char* file, const char* section, const char* key, int& out) {
-    std::string value;
-    if (!readRaw(file, section, key, value)) return false;
+bool Script::readInt(const char* section, const char* key, int& out) const {
+    Text value;
+    if (!readString(section, key, value)) return false;
     // Whether "%d" matched is deliberately not asked: the old value then stands.
     (void)std::sscanf(value.c_str(), "%d", &out);
     return true;
 }
 
-int readSection(const char* file, const char* section, Text& out) {
-    const std::vector<std::string> entries = os::profileSection(file, section, sectionSize);
+int Script::readSection(const char* section, Text& out) const {
+    const std::vector<std::string> entries = ini_.profileSection(section, sectionSize);
     int count = 0;
     for (const std::string& entry : entries) {
-        // Wine's reader drops these already; the script must not depend on which reader it meets.
+        // The Windows reader drops these already; the script must not depend on which reader it meets.
         if (entry[0] == ';') continue;
         if (!out.empty()) out.append("\n");
         out.append(entry.c_str());

@@ -2,13 +2,12 @@
 // later stages up to the clean-up.
 #include "run/startup.h"
 
-#include "commands/file/path_tests.h"
+#include "run/path_tests.h"
 #include "os/system.h"
 #include "run/key_reader.h"
-#include "run/messages.h"
 #include "run/procedure.h"
-#include "run/process_values.h"
-#include "text/symbols.h"
+#include "run/run_context.h"
+#include "run/symbols.h"
 
 bool captionFromCommandLine(const Text& line, Text& caption) {
     if (line.empty()) return false;
@@ -29,33 +28,36 @@ Text scriptPathFor(const Text& executablePath) {
     return Text(path.substr(0, dot + 1) + "ini");
 }
 
-bool readUpdaterSection() {
-    freeAllProcedures();
-    if (!readKey("UPDATER", "NAME", updaterName)) return false;
-    if (!readKey("UPDATER", "PROC", mainProcList)) return false;
-    if (!updaterName.empty()) setCaption(updaterName);
+bool readUpdaterSection(RunContext& run) {
+    run.procedures.freeAll();
+    if (!readKey(run, "UPDATER", "NAME", run.updaterName)) return false;
+    if (!readKey(run, "UPDATER", "PROC", run.mainProcList)) return false;
+    if (!run.updaterName.empty()) run.caption.set(run.updaterName);
     return true;
 }
 
-bool startup(const char* arguments) {
-    commandLine.assignText(arguments ? arguments : "");
+bool startup(RunContext& run, const char* arguments) {
+    run.commandLine.assignText(arguments ? arguments : "");
     Text fromCommandLine;
-    if (captionFromCommandLine(commandLine, fromCommandLine))
-        setCaption(fromCommandLine);
+    if (captionFromCommandLine(run.commandLine, fromCommandLine))
+        run.caption.set(fromCommandLine);
     else
-        useBuiltinCaption();
+        run.caption.useBuiltin();
 
-    modulePath.assign(os::modulePath().c_str());
-    scriptPath = scriptPathFor(modulePath);
-    if (!pathExists(scriptPath)) {
-        showError(MessageId::FileNotFound, {scriptPath});
+    run.modulePath.assign(os::modulePath().c_str());
+    run.scriptPath = scriptPathFor(run.modulePath);
+    if (!pathExists(run.scriptPath)) {
+        run.showError(MessageId::FileNotFound, {run.scriptPath});
         return false;
     }
-    buildSymbolTable();
-    return readUpdaterSection();
+    // A script that cannot be read as a file (a directory, a pipe, a device) reads as an
+    // empty one, as the profile functions read it, and the first key is reported missing.
+    (void)run.script.load(run.scriptPath.str());
+    buildSymbolTable(run);
+    return readUpdaterSection(run);
 }
 
-void runUpdater(const char* arguments) {
-    if (startup(arguments)) runMain();
-    freeAllProcedures();
+void runUpdater(RunContext& run, const char* arguments) {
+    if (startup(run, arguments)) runMain(run);
+    run.procedures.freeAll();
 }

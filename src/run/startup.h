@@ -4,6 +4,8 @@
 
 #include "text/text.h"
 
+struct RunContext;
+
 // The first word of the command line without its double quotes; false when there is none.
 bool captionFromCommandLine(const Text& commandLine, Text& caption);
 
@@ -11,8 +13,9 @@ bool captionFromCommandLine(const Text& commandLine, Text& caption);
 // appended when the file name has no dot.
 Text scriptPathFor(const Text& executablePath);
 
-bool readUpdaterSection();
-bool startup(const char* arguments);
+bool readUpdaterSection(RunContext& run);
+bool startup(RunContext& run, const char* arguments);
 
-// Everything the entry point does between setting up and tearing down the platform.
-void runUpdater(const char* arguments);
+// Everything the entry point does between setting up and tearing down the platform, with
+// the command kinds the run's table already holds.
+void runUpdater(RunContext& run, const char* arguments);

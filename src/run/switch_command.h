@@ -9,5 +9,5 @@ struct SwitchCommand : Command {
     Text whenTrue;   // key "1": the list run when the flag is true
 };
 
-std::unique_ptr<Command> loadSwitchCommand(const Text& section);
-bool executeSwitchCommand(Command& record);
+std::unique_ptr<Command> loadSwitchCommand(RunContext& run, const Text& section);
+bool executeSwitchCommand(RunContext& run, Command& record);

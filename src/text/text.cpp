@@ -3,6 +3,7 @@
 #include "text/text.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -11,26 +12,16 @@
 #include <string_view>
 #include <vector>
 
-#include "os/dialog.h"
+#include "text/ascii.h"
 
 namespace {
 
-// What every operation sees: a platform call may have filled a reserved area only in part,
-// so the bytes after the first zero are not content.
+// What every operation sees: a text ends at its first zero byte, as every text a script or
+// the platform hands over does.
 std::string_view visible(const std::string& s) { return std::string_view(s.c_str()); }
 
 std::string_view argument(const char* s) { return s ? std::string_view(s) : std::string_view(); }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Only ASCII letters fold: the bytes of double-byte characters must compare exactly.
-bool sameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t k = 0; k < a.size(); ++k) {
-        if (asciiLower(a[k]) != asciiLower(b[k])) return false;
-    }
-    return true;
-}
 
 struct Separator {
     int pos;
@@ -204,22 +195,6 @@ bool isScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 Text::Text(const char* s) : content_(argument(s)) {}
 
-bool Text::reserve(unsigned n) {
-    try {
-        content_.assign(n, '\0');
-        return true;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    content_.clear();
-    return false;
-}
-
-void Text::compact() {
-    content_.resize(static_cast<size_t>(length()));
-    content_.shrink_to_fit();
-}
-
 int Text::length() const { return static_cast<int>(std::strlen(content_.c_str())); }
 
 Text& Text::assign(const Text& other) { return assign(other.c_str()); }
@@ -261,7 +236,7 @@ void Text::assignText(const char* s) { assign(s); }
 
 bool Text::equalsNoCase(const Text& other) const { return equalsNoCase(other.c_str()); }
 
-bool Text::equalsNoCase(const char* s) const { return sameNoCase(visible(content_), argument(s)); }
+bool Text::equalsNoCase(const char* s) const { return ascii::equalNoCase(visible(content_), argument(s)); }
 
 Text Text::span(int first, int last) const {
     const std::string_view text = visible(content_);
@@ -285,40 +260,21 @@ bool Text::replaceSpan(int first, int last, const char* s) {
     return true;
 }
 
-Text Text::mid(int i, int j) const {
-    if (!adjustIndices(length(), i, j)) return Text();
-    return span(i, j);
-}
-
-bool Text::replaceMid(int i, int j, const char* s) {
-    if (!adjustIndices(length(), i, j)) return false;
-    return replaceSpan(i, j, s);
-}
-
 int Text::wordCount() const {
     const std::string_view text = visible(content_);
     return itemCount(text, wordSeparators(text));
 }
 
-bool Text::findWords(int i, int j, int& first, int& last) const {
+Text Text::words(int i, int j) const {
     const std::string_view text = visible(content_);
     const auto found = locateSeparated(text, wordSeparators(text), i, j);
-    if (!found) return false;
-    first = found->first;
-    last = found->last;
-    return true;
-}
-
-Text Text::words(int i, int j) const {
-    int first = 0;
-    int last = 0;
-    return findWords(i, j, first, last) ? span(first, last) : Text();
+    return found ? span(found->first, found->last) : Text();
 }
 
 bool Text::replaceWords(int i, int j, const char* s) {
-    int first = 0;
-    int last = 0;
-    return findWords(i, j, first, last) && replaceSpan(first, last, s);
+    const std::string_view text = visible(content_);
+    const auto found = locateSeparated(text, wordSeparators(text), i, j);
+    return found && replaceSpan(found->first, found->last, s);
 }
 
 int Text::fieldCount(const char* delim) const {
@@ -326,49 +282,30 @@ int Text::fieldCount(const char* delim) const {
     return itemCount(text, fieldSeparators(text, argument(delim)));
 }
 
-bool Text::findFields(int i, int j, const char* delim, int& first, int& last) const {
+Text Text::fields(int i, int j, const char* delim) const {
     const std::string_view text = visible(content_);
     const auto found = locateSeparated(text, fieldSeparators(text, argument(delim)), i, j);
-    if (!found) return false;
-    first = found->first;
-    last = found->last;
-    return true;
-}
-
-Text Text::fields(int i, int j, const char* delim) const {
-    int first = 0;
-    int last = 0;
-    return findFields(i, j, delim, first, last) ? span(first, last) : Text();
+    return found ? span(found->first, found->last) : Text();
 }
 
 bool Text::replaceFields(int i, int j, const char* delim, const char* s) {
-    int first = 0;
-    int last = 0;
-    return findFields(i, j, delim, first, last) && replaceSpan(first, last, s);
+    const std::string_view text = visible(content_);
+    const auto found = locateSeparated(text, fieldSeparators(text, argument(delim)), i, j);
+    return found && replaceSpan(found->first, found->last, s);
 }
 
 int Text::groupCount(const char* open, const char* close) const {
     return countGroups(visible(content_), argument(open), argument(close));
 }
 
-bool Text::findGroups(int i, int j, const char* open, const char* close, int& first, int& last) const {
-    const auto found = locateGroups(visible(content_), argument(open), argument(close), i, j);
-    if (!found) return false;
-    first = found->first;
-    last = found->last;
-    return true;
-}
-
 Text Text::groups(int i, int j, const char* open, const char* close) const {
-    int first = 0;
-    int last = 0;
-    return findGroups(i, j, open, close, first, last) ? span(first, last) : Text();
+    const auto found = locateGroups(visible(content_), argument(open), argument(close), i, j);
+    return found ? span(found->first, found->last) : Text();
 }
 
 bool Text::replaceGroups(int i, int j, const char* open, const char* close, const char* s) {
-    int first = 0;
-    int last = 0;
-    return findGroups(i, j, open, close, first, last) && replaceSpan(first, last, s);
+    const auto found = locateGroups(visible(content_), argument(open), argument(close), i, j);
+    return found && replaceSpan(found->first, found->last, s);
 }
 
 void Text::trim(const char* leading, const char* trailing) {
@@ -378,10 +315,10 @@ void Text::trim(const char* leading, const char* trailing) {
     size_t start = 0;
     size_t end = text.size();
     if (!lead.empty()) {
-        while (end - start >= lead.size() && sameNoCase(text.substr(start, lead.size()), lead)) start += lead.size();
+        while (end - start >= lead.size() && ascii::equalNoCase(text.substr(start, lead.size()), lead)) start += lead.size();
     }
     if (!trail.empty()) {
-        while (end - start >= trail.size() && sameNoCase(text.substr(end - trail.size(), trail.size()), trail)) {
+        while (end - start >= trail.size() && ascii::equalNoCase(text.substr(end - trail.size(), trail.size()), trail)) {
             end -= trail.size();
         }
     }
@@ -389,40 +326,27 @@ void Text::trim(const char* leading, const char* trailing) {
     content_ = std::string(text.substr(start, end - start));
 }
 
-void Text::formatV(const char* fmt, va_list args) {
+void Text::format(const char* fmt, ...) {
     // Measured first, then written at exactly that size: no work area to overflow or cut.
+    va_list args;
+    va_start(args, fmt);
     va_list probe;
     va_copy(probe, args);
     const int needed = fmt ? std::vsnprintf(nullptr, 0, fmt, probe) : 0;
     va_end(probe);
-    if (needed <= 0) {
-        content_.clear();
-        return;
+    // Written aside: an argument may point into this text.
+    std::string out;
+    if (needed > 0) {
+        try {
+            out.assign(static_cast<size_t>(needed) + 1, '\0');
+            std::vsnprintf(out.data(), out.size(), fmt, args);
+            out.resize(static_cast<size_t>(needed));
+        } catch (const std::bad_alloc&) {
+            out.clear();
+        }
     }
-    try {
-        std::string out(static_cast<size_t>(needed) + 1, '\0');
-        std::vsnprintf(out.data(), out.size(), fmt, args);
-        out.resize(static_cast<size_t>(needed));
-        content_ = std::move(out);
-    } catch (const std::bad_alloc&) {
-        content_.clear();
-    }
-}
-
-void Text::format(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    formatV(fmt, args);
     va_end(args);
-}
-
-void Text::loadFormat(int id, ...) {
-    // Kept whole: cutting a template at a fixed size could split a conversion in two.
-    const std::string pattern = os::catalogueScriptText(id);
-    va_list args;
-    va_start(args, id);
-    formatV(pattern.c_str(), args);
-    va_end(args);
+    content_ = std::move(out);
 }
 
 int Text::toInt() const {

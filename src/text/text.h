@@ -2,7 +2,6 @@
 // (fields, words, groups, trimming, formatting, number parsing). Byte-wise throughout.
 #pragma once
 
-#include <cstdarg>
 #include <string>
 
 class Text {
@@ -17,11 +16,8 @@ public:
     ~Text() = default;
 
     // Storage.
-    bool reserve(unsigned n);  // n zero bytes, to be filled by a platform call
     const char* c_str() const { return content_.c_str(); }
-    char* buffer() { return content_.data(); }
     const std::string& str() const { return content_; }
-    void compact();  // fit the content to its terminator after reserve
     int length() const;
     bool empty() const { return length() == 0; }
 
@@ -35,20 +31,13 @@ public:
 
     bool equalsNoCase(const Text& other) const;
     bool equalsNoCase(const char* s) const;
-    bool differsNoCase(const Text& other) const { return !equalsNoCase(other); }
-    bool differsNoCase(const char* s) const { return !equalsNoCase(s); }
 
     // Byte positions inside the content.
     Text span(int first, int last) const;
     bool replaceSpan(int first, int last, const char* s);
-    Text charAt(int i) const { return mid(i, i); }
-    Text mid(int i, int j) const;
-    bool replaceChar(int i, const char* s) { return replaceMid(i, i, s); }
-    bool replaceMid(int i, int j, const char* s);
 
     // Space-separated words with double-quote grouping.
     int wordCount() const;
-    bool findWords(int i, int j, int& first, int& last) const;
     Text word(int i) const { return words(i, i); }
     Text words(int i, int j) const;
     bool replaceWord(int i, const char* s) { return replaceWords(i, i, s); }
@@ -56,7 +45,6 @@ public:
 
     // Fields separated by a delimiter string.
     int fieldCount(const char* delim) const;
-    bool findFields(int i, int j, const char* delim, int& first, int& last) const;
     Text field(int i, const char* delim) const { return fields(i, i, delim); }
     Text fields(int i, int j, const char* delim) const;
     bool replaceField(int i, const char* delim, const char* s) { return replaceFields(i, i, delim, s); }
@@ -64,7 +52,6 @@ public:
 
     // Nested groups between an opening and a closing marker.
     int groupCount(const char* open, const char* close) const;
-    bool findGroups(int i, int j, const char* open, const char* close, int& first, int& last) const;
     Text group(int i, const char* open, const char* close) const { return groups(i, i, open, close); }
     Text groups(int i, int j, const char* open, const char* close) const;
     bool replaceGroup(int i, const char* open, const char* close, const char* s) {
@@ -76,14 +63,11 @@ public:
     void trim(const char* leading, const char* trailing);
 
     // printf-style; the result is never cut short and never overruns anything.
-    void formatV(const char* fmt, va_list args);
     void format(const char* fmt, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
-    // Message `id` of the catalogue, formatted with the arguments (in script encoding).
-    void loadFormat(int id, ...);
 
     int toInt() const;
     unsigned toHex() const;

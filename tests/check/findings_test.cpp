@@ -50,7 +50,7 @@ CheckResult checkText(const TempDir& dir, const std::string& script, const std::
     return checkScript(nativePath(dir / "patch.ini"), exe);
 }
 
-const std::string longValue(300, 'x');
+const std::string longValue(32800, 'x');
 
 const std::vector<FaultCase>& faultCases() {
     static const std::vector<FaultCase> cases = {
@@ -174,7 +174,7 @@ const std::vector<FaultCase>& faultCases() {
          {{Severity::Warning, "A", "FILE", "FILE=setup.exe", "message 9"}}},
         {"a value cut at the reader's size",
          updater("[A]\nMODE=EXIST\nFILE=C:\\" + longValue + "\n"),
-         {{Severity::Warning, "A", "FILE", "FILE=C:\\" + longValue, "first 258"}}},
+         {{Severity::Warning, "A", "FILE", "FILE=C:\\" + longValue, "first 32767"}}},
         {"a DELETE item with a trailing separator",
          updater("[A]\nMODE=DELETE\nFILE=C:\\Old\\\n"),
          {{Severity::Warning, "A", "FILE", "FILE=C:\\Old\\", "leaves it in place"}}},

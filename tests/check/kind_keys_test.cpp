@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_kinds.h"
 #include "run/command.h"
 #include "run/messages.h"
 #include "support/test_support.h"
@@ -31,7 +32,7 @@ std::string sectionWith(const CommandKind& kind, const std::vector<std::string>&
 std::vector<std::string> loaderBoxes(const CommandKind& kind, const std::vector<std::string>& keys, bool& loaded) {
     ScriptFixture script(sectionWith(kind, keys));
     BoxRecorder boxes;
-    loaded = kind.load(Text("S")) != nullptr;
+    loaded = kind.load(script.run(), Text("S")) != nullptr;
     std::vector<std::string> texts;
     for (const RecordedBox& box : boxes.boxes()) texts.push_back(box.text);
     return texts;

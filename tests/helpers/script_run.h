@@ -15,6 +15,7 @@ public:
     explicit ScriptRun(const std::string& sections) : fixture_("[UPDATER]\nNAME=\nPROC=\n" + sections) {}
 
     const TempDir& dir() const { return fixture_.dir(); }
+    RunContext& context() { return fixture_.run(); }
     std::string path(const std::string& relative) const { return fixture_.path(relative); }
 
     // Loads the comma-separated `list` and runs it; false when the loading failed or a
@@ -22,8 +23,8 @@ public:
     bool run(const std::string& list, std::vector<int> answers = {}) {
         BoxRecorder recorder(std::move(answers));
         const Text names(list.c_str());
-        procedure_ = loadProcedure(names, itemCount(names));
-        const bool goesOn = procedure_ && runProcedure(*procedure_);
+        procedure_ = loadProcedure(fixture_.run(), names, itemCount(names));
+        const bool goesOn = procedure_ && runProcedure(fixture_.run(), *procedure_);
         boxes_ = recorder.boxes();
         return goesOn;
     }

@@ -138,7 +138,7 @@ TEST_F(SearchTree, ExactNamesFollowTheSystemsLetterCase) {
     const std::vector<std::string> expected =
         exactNamesIgnoreCase ? std::vector<std::string>{"a.txt"} : std::vector<std::string>{};
     EXPECT_EQ(listed(under("A.TXT")), expected);
-    EXPECT_EQ(os::fileAttributes(under("A.TXT")) != os::InvalidAttributes, exactNamesIgnoreCase);
+    EXPECT_EQ(os::attributesOf(under("A.TXT")) != os::InvalidAttributes, exactNamesIgnoreCase);
 }
 
 // The order an NTFS volume lists in, which Wine keeps too: a run that fails stops at the
@@ -160,7 +160,7 @@ TEST_F(SearchTree, AttributeWordsAgreeBetweenSearchAndQuery) {
     for (os::DirectorySearch search(under("*")); search.found(); search.next())
         found[search.entry().name] = compared(search.entry().attributes);
     EXPECT_EQ(found, expected);
-    for (const auto& [name, word] : expected) EXPECT_EQ(compared(os::fileAttributes(under(name))), word) << name;
+    for (const auto& [name, word] : expected) EXPECT_EQ(compared(os::attributesOf(under(name))), word) << name;
 }
 
 TEST_F(SearchTree, SearchEndsOnceAndStaysEnded) {
@@ -213,12 +213,12 @@ TEST(PosixAttributeWords, LinksAndWriteBits) {
     for (os::DirectorySearch search(dir / "*"); search.found(); search.next())
         found[search.entry().name] = search.entry().attributes;
     EXPECT_EQ(found, expected);
-    for (const auto& [name, word] : expected) EXPECT_EQ(os::fileAttributes(dir / name), word) << name;
+    for (const auto& [name, word] : expected) EXPECT_EQ(os::attributesOf(dir / name), word) << name;
 
     EXPECT_EQ(listed(dir / "dangling"), std::vector<std::string>{"dangling"});
     // With a separator the path names the directory the link leads to.
-    EXPECT_EQ(os::fileAttributes(dir / "dirlink\\"), 0x11u);
-    EXPECT_EQ(os::fileAttributes(dir / "filelink\\"), os::InvalidAttributes);
+    EXPECT_EQ(os::attributesOf(dir / "dirlink\\"), 0x11u);
+    EXPECT_EQ(os::attributesOf(dir / "filelink\\"), os::InvalidAttributes);
     // A listing through a link lists the target's contents; refusing that is the walker's call.
     EXPECT_EQ(sorted(listed(dir / "dirlink\\*")), (std::vector<std::string>{".", ".."}));
     fs::permissions(nativePath(dir / "target"), fs::perms(0755));

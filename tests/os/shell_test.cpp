@@ -8,8 +8,8 @@
 #include "os/shell.h"
 #include "os/system.h"
 #include "support/test_support.h"
-#include "text/app_paths.h"
-#include "text/symbols.h"
+#include "run/app_paths.h"
+#include "run/symbols.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -53,7 +53,7 @@ TEST(SpecialFolder, ExpandsToTheFolderWithoutTrailingSeparator) {
 #ifdef _WIN32
     // The prefix has its documents folder; a Linux home need not have one.
     Text documents("{?SpFolder\\0x5}");
-    expandValue(documents);
+    expandValue(SymbolTable(), documents);
     EXPECT_TRUE(isDirectory(documents.str())) << documents.str();
 #endif
 }

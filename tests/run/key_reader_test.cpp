@@ -6,9 +6,8 @@
 
 #include "run/key_reader.h"
 #include "run/messages.h"
-#include "run/process_values.h"
+#include "run/symbols.h"
 #include "support/test_support.h"
-#include "text/symbols.h"
 
 namespace {
 
@@ -22,20 +21,14 @@ protected:
                   "GONE=no_data\n"
                   "ISWAIT=<Up>\n"
                   "COUNT= 42 \n");
-        savedPath = scriptPath;
-        scriptPath = Text(path.c_str());
-        symbolTable().clear();
-        symbolTable().defineSymbol("<Up>", Text("C:\\Tools\\old\\.."));
-        useBuiltinCaption();
-    }
-    void TearDown() override {
-        scriptPath = savedPath;
-        symbolTable().clear();
+        run.scriptPath = Text(path.c_str());
+        ASSERT_TRUE(run.script.load(path));
+        run.symbols.defineSymbol("<Up>", Text("C:\\Tools\\old\\.."));
     }
 
     TempDir dir;
     const std::string path = dir / "patch.ini";
-    Text savedPath;
+    RunContext run;
 };
 
 std::string keyMissingText(const std::string& section, const std::string& key) {
@@ -45,10 +38,10 @@ std::string keyMissingText(const std::string& section, const std::string& key) {
 TEST_F(KeyReader, ExpandsTextKeysSymbolsFirstThenDotDot) {
     BoxRecorder boxes;
     Text out;
-    ASSERT_TRUE(readKey("COPY_NEW", "FROM", out));
+    ASSERT_TRUE(readKey(run, "COPY_NEW", "FROM", out));
     EXPECT_EQ(out.str(), "C:\\Tools\\Data");
     Text empty("before");
-    ASSERT_TRUE(readKey("COPY_NEW", "TO", empty));
+    ASSERT_TRUE(readKey(run, "COPY_NEW", "TO", empty));
     EXPECT_EQ(empty.str(), "");
     EXPECT_TRUE(boxes.boxes().empty());
 }
@@ -64,7 +57,7 @@ TEST_F(KeyReader, MissingKeysShowMessage2NamingSectionAndKeyAsPassed) {
         BoxRecorder boxes;
         Text text("before");
         int number = 5;
-        const bool read = c.integer ? readIntKey("Copy_New", c.key, number) : readKey("Copy_New", c.key, text);
+        const bool read = c.integer ? readIntKey(run, "Copy_New", c.key, number) : readKey(run, "Copy_New", c.key, text);
         EXPECT_FALSE(read);
         EXPECT_EQ(text.str(), "before");
         EXPECT_EQ(number, 5);
@@ -77,9 +70,9 @@ TEST_F(KeyReader, MissingKeysShowMessage2NamingSectionAndKeyAsPassed) {
 TEST_F(KeyReader, IntegerKeysAreNotExpanded) {
     BoxRecorder boxes;
     int number = 9;
-    ASSERT_TRUE(readIntKey("COPY_NEW", "ISWAIT", number));
+    ASSERT_TRUE(readIntKey(run, "COPY_NEW", "ISWAIT", number));
     EXPECT_EQ(number, 9);
-    ASSERT_TRUE(readIntKey("COPY_NEW", "COUNT", number));
+    ASSERT_TRUE(readIntKey(run, "COPY_NEW", "COUNT", number));
     EXPECT_EQ(number, 42);
     EXPECT_TRUE(boxes.boxes().empty());
 }

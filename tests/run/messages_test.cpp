@@ -80,11 +80,10 @@ TEST(FormatMessage, ArgumentsFarBeyondTheWorkAreaAreKeptWhole) {
 
 TEST(ShowError, UsesTheErrorStyleAndTheCurrentCaption) {
     BoxRecorder boxes;
-    useBuiltinCaption();
-    showError(MessageId::DeleteFailed, {"x.txt"});
-    setCaption(Text("Patch 2"));
-    showError(MessageId::ProcedureCount);
-    useBuiltinCaption();
+    RunContext run;
+    run.showError(MessageId::DeleteFailed, {"x.txt"});
+    run.caption.set(Text("Patch 2"));
+    run.showError(MessageId::ProcedureCount);
     ASSERT_EQ(boxes.boxes().size(), 2u);
     EXPECT_EQ(boxes.boxes()[0].caption, "ヴォルネクス アップデータ");
     EXPECT_EQ(boxes.boxes()[0].style, 0x10u);
@@ -95,9 +94,9 @@ TEST(ShowError, UsesTheErrorStyleAndTheCurrentCaption) {
 
 TEST(ScriptBox, ShowsTheScriptTextWithStyleAndCaption) {
     BoxRecorder boxes({os::AnswerNo});
-    setCaption(Text("Setup"));
-    const int answer = showScriptBox(Text("Continue?"), 0x24);
-    useBuiltinCaption();
+    RunContext run;
+    run.caption.set(Text("Setup"));
+    const int answer = run.showScriptBox(Text("Continue?"), 0x24);
     EXPECT_EQ(answer, os::AnswerNo);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, "Continue?");

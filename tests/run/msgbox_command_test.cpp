@@ -3,7 +3,7 @@
 
 #include "run/msgbox_command.h"
 #include "run/procedure.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "support/test_support.h"
 
 namespace {
@@ -41,10 +41,10 @@ TEST(MsgBox, AnswersSetTheFlagAndIsAbortStops) {
         SCOPED_TRACE(testing::Message() << c.type << " " << c.isAbort << " " << c.answer);
         ScriptFixture script("[UPDATER]\nNAME=\nPROC=Ask\n" + box("Ask", "", c.type, "Go?", c.isAbort));
         BoxRecorder boxes({c.answer});
-        mainProcList.assign("Ask");
-        ASSERT_NE(loadProcedure(mainProcList, 1), nullptr);
-        Command& ask = *(*topProcedure())[0];
-        EXPECT_EQ(executeMsgBoxCommand(ask), c.continues);
+        script.run().mainProcList.assign("Ask");
+        ASSERT_NE(loadProcedure(script.run(), script.run().mainProcList, 1), nullptr);
+        Command& ask = *(*script.run().procedures.top())[0];
+        EXPECT_EQ(executeMsgBoxCommand(script.run(), ask), c.continues);
         EXPECT_EQ(ask.result, c.flag);
         ASSERT_EQ(boxes.boxes().size(), 1u);
     }
@@ -53,8 +53,8 @@ TEST(MsgBox, AnswersSetTheFlagAndIsAbortStops) {
 TEST(MsgBox, TextEscapesBecomeLineBreaksAndTabs) {
     ScriptFixture script("[UPDATER]\nNAME=\nPROC=Say\n" + box("Say", "", "INFORMATION", "Line one%nLine two%tend %N", ""));
     BoxRecorder boxes;
-    mainProcList.assign("Say");
-    EXPECT_TRUE(runMain());
+    script.run().mainProcList.assign("Say");
+    EXPECT_TRUE(runMain(script.run()));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, "Line one\nLine two\tend %N");
     EXPECT_EQ(boxes.boxes()[0].style, 0x40u);
@@ -76,8 +76,8 @@ TEST(MsgBox, FlagDecidesWhetherTheBoxShows) {
         ScriptFixture script("[UPDATER]\nNAME=\nPROC=First,Check,Later\n" + box("First", "", "QUESTION", "first", "") +
                              box("Check", c.flag, "INFORMATION", "check", "") + box("Later", "", "ERROR", "later", ""));
         BoxRecorder boxes({c.firstAnsweredYes ? os::AnswerYes : os::AnswerNo});
-        mainProcList.assign("First,Check,Later");
-        EXPECT_TRUE(runMain());
+        script.run().mainProcList.assign("First,Check,Later");
+        EXPECT_TRUE(runMain(script.run()));
         const bool shown = boxes.boxes().size() == 3 && boxes.boxes()[1].text == "check";
         EXPECT_EQ(shown, c.shown);
     }
@@ -87,8 +87,8 @@ TEST(MsgBox, FlagNamingNoCommandStopsWithItsValue) {
     ScriptFixture script("[UPDATER]\nNAME=\nPROC=Check,After\n" + box("Check", "\" Nowhere ,1\"", "INFORMATION", "x", "") +
                          box("After", "", "INFORMATION", "after", ""));
     BoxRecorder boxes;
-    mainProcList.assign("Check,After");
-    EXPECT_FALSE(runMain());
+    script.run().mainProcList.assign("Check,After");
+    EXPECT_FALSE(runMain(script.run()));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, "シンボルが正しくありません。\n\nシンボル：\" Nowhere ,1\"");
 }

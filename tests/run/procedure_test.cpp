@@ -7,7 +7,7 @@
 
 #include "run/msgbox_command.h"
 #include "run/procedure.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,18 +40,18 @@ TEST(LoadProcedure, IsAllOrNothing) {
         SCOPED_TRACE(c.name);
         ScriptFixture script(std::string(threeBoxes) + c.third);
         BoxRecorder boxes;
-        mainProcList.assign("One, Two ,Three");
-        EXPECT_FALSE(runMain());
+        script.run().mainProcList.assign("One, Two ,Three");
+        EXPECT_FALSE(runMain(script.run()));
         EXPECT_EQ(texts(boxes), std::vector<std::string>{c.expectedMessage});
-        EXPECT_EQ(procedureCount(), 0);
+        EXPECT_EQ(script.run().procedures.count(), 0);
     }
 }
 
 TEST(LoadProcedure, EmptyElementIsAMissingSection) {
     ScriptFixture script(threeBoxes);
     BoxRecorder boxes;
-    mainProcList.assign("One,,Two");
-    EXPECT_FALSE(runMain());
+    script.run().mainProcList.assign("One,,Two");
+    EXPECT_FALSE(runMain(script.run()));
     EXPECT_EQ(texts(boxes), std::vector<std::string>{
                                 "設定ファイルのフォーマットが正しくありません。\n\nセクション：\"\"\nパラメータ：\"MODE\""});
 }
@@ -59,17 +59,17 @@ TEST(LoadProcedure, EmptyElementIsAMissingSection) {
 TEST(RunMain, RunsInOrderAndFreesTheMainProcedure) {
     ScriptFixture script(std::string(threeBoxes) + "[Three]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=three\nISABORT=\n");
     BoxRecorder boxes;
-    mainProcList.assign("One, Two ,Three");
-    EXPECT_TRUE(runMain());
+    script.run().mainProcList.assign("One, Two ,Three");
+    EXPECT_TRUE(runMain(script.run()));
     EXPECT_EQ(texts(boxes), (std::vector<std::string>{"one", "two", "three"}));
-    EXPECT_EQ(procedureCount(), 0);
+    EXPECT_EQ(script.run().procedures.count(), 0);
 }
 
 TEST(RunMain, EmptyProcIsReported) {
     ScriptFixture script(threeBoxes);
     BoxRecorder boxes;
-    mainProcList.assign("");
-    EXPECT_FALSE(runMain());
+    script.run().mainProcList.assign("");
+    EXPECT_FALSE(runMain(script.run()));
     EXPECT_EQ(texts(boxes), std::vector<std::string>{
                                 "設定パラメータのアイテム数が正しくありません。\n\nセクション：\"UPDATER\"\nパラメータ：\"PROC\""});
 }
@@ -78,13 +78,13 @@ TEST(RunProcedure, StopsAtTheFirstFailure) {
     ScriptFixture script(std::string(threeBoxes) + "[Three]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=three\nISABORT=\n" +
                          "[Bad]\nMODE=MSGBOX\nFLAG=\nTYPE=NOTICE\nTEXT=bad\nISABORT=\n");
     BoxRecorder boxes;
-    mainProcList.assign("One,Bad,Three");
-    EXPECT_FALSE(runMain());
+    script.run().mainProcList.assign("One,Bad,Three");
+    EXPECT_FALSE(runMain(script.run()));
     EXPECT_EQ(texts(boxes), (std::vector<std::string>{"one", "シンボルが正しくありません。\n\nシンボル：\"NOTICE\""}));
     // The failed procedure stays until the end of the program.
-    EXPECT_EQ(procedureCount(), 1);
-    freeAllProcedures();
-    EXPECT_EQ(procedureCount(), 0);
+    EXPECT_EQ(script.run().procedures.count(), 1);
+    script.run().procedures.freeAll();
+    EXPECT_EQ(script.run().procedures.count(), 0);
 }
 
 // A record that notes when it is destroyed, to see the order of freeing.
@@ -106,36 +106,39 @@ std::unique_ptr<Procedure> tracedProcedure(std::vector<std::string>& log, std::i
 
 TEST(ProcedureStack, FreesFromTheTopDown) {
     std::vector<std::string> log;
-    ASSERT_TRUE(pushProcedure(tracedProcedure(log, {"outer1", "outer2"})));
-    ASSERT_TRUE(pushProcedure(tracedProcedure(log, {"inner"})));
-    EXPECT_FALSE(pushProcedure(nullptr));
-    EXPECT_EQ(procedureCount(), 2);
-    freeAllProcedures();
+    ProcedureStack stack;
+    ASSERT_TRUE(stack.push(tracedProcedure(log, {"outer1", "outer2"})));
+    ASSERT_TRUE(stack.push(tracedProcedure(log, {"inner"})));
+    EXPECT_FALSE(stack.push(nullptr));
+    EXPECT_EQ(stack.count(), 2);
+    stack.freeAll();
     EXPECT_EQ(log, (std::vector<std::string>{"inner", "outer1", "outer2"}));
-    EXPECT_EQ(procedureCount(), 0);
+    EXPECT_EQ(stack.count(), 0);
 }
 
 TEST(ProcedureStack, FindCommandSearchesOnlyTheGivenProcedure) {
     std::vector<std::string> log;
-    pushProcedure(tracedProcedure(log, {"Check", "Copy"}));
-    pushProcedure(tracedProcedure(log, {"Nested", "check"}));
-    Procedure* outer = procedureAt(0);
-    Procedure* top = topProcedure();
+    ProcedureStack stack;
+    stack.push(tracedProcedure(log, {"Check", "Copy"}));
+    stack.push(tracedProcedure(log, {"Nested", "check"}));
+    Procedure* outer = stack.at(0);
+    Procedure* top = stack.top();
     ASSERT_NE(outer, top);
     EXPECT_EQ(findCommand(top, Text("CHECK")), (*top)[1].get());
     EXPECT_EQ(findCommand(top, Text("Copy")), nullptr);
     EXPECT_EQ(findCommand(outer, Text("copy")), (*outer)[1].get());
     EXPECT_EQ(findCommand(nullptr, Text("Copy")), nullptr);
     EXPECT_EQ(findCommand(top, Text("check ")), nullptr);
-    EXPECT_EQ(freeProcedure(top), 1);
-    EXPECT_EQ(topProcedure(), outer);
-    EXPECT_EQ(removeProcedure(top), 1);  // no longer on the stack: nothing changes
-    freeAllProcedures();
+    EXPECT_EQ(stack.free(top), 1);
+    EXPECT_EQ(stack.top(), outer);
+    EXPECT_EQ(stack.remove(top), 1);  // no longer on the stack: nothing changes
+    stack.freeAll();
 }
 
 TEST(LoadProcedure, ZeroCountIsRefused) {
     BoxRecorder boxes;
-    EXPECT_EQ(loadProcedure(Text(""), 0), nullptr);
+    RunContext run;
+    EXPECT_EQ(loadProcedure(run, Text(""), 0), nullptr);
     EXPECT_EQ(texts(boxes), std::vector<std::string>{"プロシージャ数が正しくありません。"});
 }
 

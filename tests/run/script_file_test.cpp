@@ -1,7 +1,8 @@
-// The raw script readers on both builds: the "NO_DATA" rule, the 258-byte value limit, the
-// "%d" rule of integers, and the joining of section entries.
+// The script read once and its raw readers on both builds: the "NO_DATA" rule, the value
+// limit, the "%d" rule of integers, and the joining of section entries.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "run/script_file.h"
@@ -29,9 +30,14 @@ const char* const script =
 
 class ScriptFile : public ::testing::Test {
 protected:
-    void SetUp() override { writeFile(path, script); }
+    void SetUp() override { write(script); }
+    void write(const std::string& text) {
+        writeFile(path, text);
+        ASSERT_TRUE(loaded.load(path));
+    }
     TempDir dir;
     const std::string path = dir / "patch.ini";
+    Script loaded;
 };
 
 TEST_F(ScriptFile, ReadsTextKeysWithTheMissingKeyRule) {
@@ -53,7 +59,7 @@ TEST_F(ScriptFile, ReadsTextKeysWithTheMissingKeyRule) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.section) + "/" + c.key);
         Text out("before");
-        EXPECT_EQ(readProfileString(path.c_str(), c.section, c.key, out), c.found);
+        EXPECT_EQ(loaded.readString(c.section, c.key, out), c.found);
         EXPECT_EQ(out.str(), c.found ? c.value : "before");
     }
 }
@@ -76,18 +82,21 @@ TEST_F(ScriptFile, ReadsIntegerKeysByPercentD) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         int out = 77;
-        EXPECT_EQ(readProfileInt(path.c_str(), "KEYS", c.key, out), c.found);
+        EXPECT_EQ(loaded.readInt("KEYS", c.key, out), c.found);
         EXPECT_EQ(out, c.expected);
     }
 }
 
-TEST_F(ScriptFile, CutsALongValueTo258Bytes) {
-    writeFile(path, "[S]\nK=" + std::string(258, 'a') + "bc\nJ=" + std::string(258, 'a') + "\n");
+TEST_F(ScriptFile, ReadsAValueWholeUpTo32767Bytes) {
+    const std::string longest(MaxValueBytes, 'a');
+    write("[S]\nK=" + std::string(300, 'k') + "\nJ=" + longest + "\nL=" + longest + "bc\n");
     Text out;
-    ASSERT_TRUE(readProfileString(path.c_str(), "S", "K", out));
-    EXPECT_EQ(out.str(), std::string(258, 'a'));
-    ASSERT_TRUE(readProfileString(path.c_str(), "S", "J", out));
-    EXPECT_EQ(out.str(), std::string(258, 'a'));
+    ASSERT_TRUE(loaded.readString("S", "K", out));
+    EXPECT_EQ(out.str(), std::string(300, 'k'));
+    ASSERT_TRUE(loaded.readString("S", "J", out));
+    EXPECT_EQ(out.str(), longest);
+    ASSERT_TRUE(loaded.readString("S", "L", out));
+    EXPECT_EQ(out.str(), longest);
 }
 
 TEST_F(ScriptFile, JoinsSectionEntriesWithLineBreaks) {
@@ -108,7 +117,7 @@ TEST_F(ScriptFile, JoinsSectionEntriesWithLineBreaks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.section) + " after '" + c.start + "'");
         Text out(c.start);
-        EXPECT_EQ(readSection(path.c_str(), c.section, out), c.count);
+        EXPECT_EQ(loaded.readSection(c.section, out), c.count);
         EXPECT_EQ(out.str(), c.text);
     }
 }
@@ -118,20 +127,39 @@ TEST_F(ScriptFile, CutsASectionAt32767Bytes) {
     // before the two closing NULs, and 5 bytes of the next one follow.
     std::string text = "[BIG]\n";
     for (int i = 0; i < 3000; ++i) text += "e" + std::to_string(10000 + i) + "=value\n";
-    writeFile(path, text);
+    write(text);
     Text out;
-    EXPECT_EQ(readSection(path.c_str(), "BIG", out), 2521);
+    EXPECT_EQ(loaded.readSection("BIG", out), 2521);
     const std::string lines = out.str();
     EXPECT_EQ(lines.substr(0, 13), "e10000=value\n");
     EXPECT_EQ(lines.substr(lines.size() - 18), "e12519=value\ne1252");
 }
 
-TEST_F(ScriptFile, EveryReadSeesTheFileAsItIsNow) {
-    Text out;
-    ASSERT_TRUE(readProfileString(path.c_str(), "KEYS", "EMPTY", out));
+TEST_F(ScriptFile, IsReadOnceWhenLoaded) {
     writeFile(path, "[KEYS]\nEMPTY=now set, and the file is longer\n");
-    ASSERT_TRUE(readProfileString(path.c_str(), "KEYS", "EMPTY", out));
-    EXPECT_EQ(out.str(), "now set, and the file is longer");
+    Text out("before");
+    ASSERT_TRUE(loaded.readString("KEYS", "EMPTY", out));
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST(ScriptLoad, AMissingFileIsEmptyButWhatIsNoFileFails) {
+    TempDir dir;
+    writeFile(dir / "real.ini", "[S]\nK=v\n");
+    std::filesystem::create_directory(nativePath(dir / "folder.ini"));
+    struct Case {
+        std::string path;
+        bool loads;
+    };
+    const Case cases[] = {
+        {dir / "real.ini", true},
+        {dir / "missing.ini", true},
+        {dir / "no folder\\missing.ini", false},
+        {dir / "folder.ini", false},
+    };
+    for (const Case& c : cases) {
+        Script script;
+        EXPECT_EQ(script.load(c.path).ok(), c.loads) << c.path;
+    }
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "run/messages.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "run/startup.h"
 #include "support/test_support.h"
 
@@ -50,9 +50,8 @@ TEST(Startup, ScriptIsBesideTheExecutable) {
 TEST(Startup, NameReplacesTheCaptionAndMayUseSymbols) {
     ScriptFixture script("[UPDATER]\nNAME=<Src>\nPROC=\n");
     BoxRecorder boxes;
-    useBuiltinCaption();
-    ASSERT_TRUE(readUpdaterSection());
-    EXPECT_EQ(captionForDisplay(), script.dir().path());
+    ASSERT_TRUE(readUpdaterSection(script.run()));
+    EXPECT_EQ(script.run().caption.forDisplay(), script.dir().path());
 }
 
 TEST(Startup, MissingKeysOfUpdaterAreReported) {
@@ -70,7 +69,7 @@ TEST(Startup, MissingKeysOfUpdaterAreReported) {
         SCOPED_TRACE(c.script);
         ScriptFixture script(c.script);
         BoxRecorder boxes;
-        EXPECT_FALSE(readUpdaterSection());
+        EXPECT_FALSE(readUpdaterSection(script.run()));
         ASSERT_EQ(boxes.boxes().size(), 1u);
         EXPECT_EQ(boxes.boxes()[0].text, formatMessage(MessageId::KeyMissing, {"UPDATER", c.key}));
     }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "run/procedure.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "support/test_support.h"
 
 namespace {
@@ -14,11 +14,11 @@ std::string say(const char* name, const char* text) {
 std::vector<std::string> run(const std::string& script, const char* proc, bool expected) {
     ScriptFixture fixture(script);
     BoxRecorder boxes;
-    mainProcList.assign(proc);
-    EXPECT_EQ(runMain(), expected);
+    fixture.run().mainProcList.assign(proc);
+    EXPECT_EQ(runMain(fixture.run()), expected);
     std::vector<std::string> out;
     for (const RecordedBox& b : boxes.boxes()) out.push_back(b.text);
-    EXPECT_EQ(procedureCount(), expected ? 0 : procedureCount());
+    EXPECT_EQ(fixture.run().procedures.count(), expected ? 0 : fixture.run().procedures.count());
     return out;
 }
 
@@ -31,8 +31,8 @@ TEST(Switch, RunsTheChosenListThenContinues) {
     {
         ScriptFixture fixture(askAndBranch);
         BoxRecorder boxes({os::AnswerYes});
-        mainProcList.assign("Ask,Branch,After");
-        EXPECT_TRUE(runMain());
+        fixture.run().mainProcList.assign("Ask,Branch,After");
+        EXPECT_TRUE(runMain(fixture.run()));
         std::vector<std::string> texts;
         for (const auto& b : boxes.boxes()) texts.push_back(b.text);
         EXPECT_EQ(texts, (std::vector<std::string>{"ask", "yes1", "yes2", "after"}));
@@ -40,8 +40,8 @@ TEST(Switch, RunsTheChosenListThenContinues) {
     {
         ScriptFixture fixture(askAndBranch);
         BoxRecorder boxes({os::AnswerNo});
-        mainProcList.assign("Ask,Branch,After");
-        EXPECT_TRUE(runMain());
+        fixture.run().mainProcList.assign("Ask,Branch,After");
+        EXPECT_TRUE(runMain(fixture.run()));
         std::vector<std::string> texts;
         for (const auto& b : boxes.boxes()) texts.push_back(b.text);
         EXPECT_EQ(texts, (std::vector<std::string>{"ask", "no1", "after"}));

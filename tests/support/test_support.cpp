@@ -8,10 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "run/messages.h"
-#include "run/procedure.h"
-#include "run/process_values.h"
-#include "text/symbols.h"
+#include "commands/command_kinds.h"
+#include "run/symbols.h"
 
 namespace fs = std::filesystem;
 
@@ -82,13 +80,9 @@ bool fileExists(const std::string& scriptPath) { return fs::exists(nativePath(sc
 
 ScriptFixture::ScriptFixture(const std::string& scriptText) {
     writeFile(dir_ / "patch.ini", scriptText);
-    modulePath.assign((dir_ / "patch.exe").c_str());
-    scriptPath.assign((dir_ / "patch.ini").c_str());
-    buildSymbolTable();
-}
-
-ScriptFixture::~ScriptFixture() {
-    freeAllProcedures();
-    symbolTable().clear();
-    useBuiltinCaption();
+    run_.kinds = commandKinds();
+    run_.modulePath.assign((dir_ / "patch.exe").c_str());
+    run_.scriptPath.assign((dir_ / "patch.ini").c_str());
+    (void)run_.script.load(run_.scriptPath.str());
+    buildSymbolTable(run_);
 }

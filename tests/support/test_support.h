@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "os/dialog.h"
+#include "run/run_context.h"
 
 struct RecordedBox {
     std::string text;
@@ -55,15 +56,16 @@ bool fileExists(const std::string& scriptPath);
 // The file system form of a script path on this build ("/" on POSIX).
 std::string nativePath(const std::string& scriptPath);
 
-// A script beside a pretend executable in a fresh directory, made the running script:
-// the process-wide paths point at it and its symbols are built.
+// A script beside a pretend executable in a fresh directory, with a run of its own: the
+// run's paths point at it, its symbols are built and every command kind is known.
 class ScriptFixture {
 public:
     explicit ScriptFixture(const std::string& scriptText);
-    ~ScriptFixture();
     const TempDir& dir() const { return dir_; }
     std::string path(const std::string& relative) const { return dir_ / relative; }
+    RunContext& run() { return run_; }
 
 private:
     TempDir dir_;
+    RunContext run_;
 };

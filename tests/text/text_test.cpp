@@ -30,18 +30,12 @@ void checkItems(const ItemCase& c, Extract extract, Replace replace) {
 }
 
 TEST(Text, StorageSeesContentUpToFirstZero) {
-    Text t("old");
-    ASSERT_TRUE(t.reserve(260));
-    EXPECT_EQ(t.str(), std::string(260, '\0'));
-    EXPECT_TRUE(t.empty());
-    EXPECT_EQ(t.fieldCount(","), 0);
-    std::strcpy(t.buffer(), "C:\\dir\\upd.exe");
+    EXPECT_TRUE(Text(std::string(260, '\0')).empty());
+    EXPECT_EQ(Text(std::string(260, '\0')).fieldCount(","), 0);
+    Text t(std::string("C:\\dir\\upd.exe\0old tail", 24));
     EXPECT_EQ(t.length(), 14);
     EXPECT_EQ(t.fieldCount("\\"), 3);
     EXPECT_EQ(s(t.concat(".bak")), "C:\\dir\\upd.exe.bak");
-    Text copy(t);
-    copy.compact();
-    EXPECT_EQ(copy.str(), "C:\\dir\\upd.exe");
     ASSERT_TRUE(t.replaceFields(-1, -1, ".", "ini"));
     EXPECT_EQ(t.str(), "C:\\dir\\upd.ini");
     Text a("ab");
@@ -62,7 +56,7 @@ TEST(Text, EqualsNoCaseFoldsOnlyAsciiLetters) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text(c.a).equalsNoCase(c.b), c.equal) << c.a << " / " << c.b;
-        EXPECT_EQ(Text(c.a).differsNoCase(Text(c.b)), !c.equal) << c.a << " / " << c.b;
+        EXPECT_EQ(Text(c.a).equalsNoCase(Text(c.b)), c.equal) << c.a << " / " << c.b;
     }
 }
 
@@ -176,17 +170,7 @@ TEST(Text, Groups) {
     EXPECT_EQ(s(t), "C:\\WINDOWS\\x");
 }
 
-TEST(Text, MidAndSpanClampToTheText) {
-    const ItemCase cases[] = {
-        {"abcdef", 1, 3, "bcd", "aRef"},     {"abcdef", -1, -1, "f", "abcdeR"},
-        {"abcdef", 2, 1, "", "abRcdef"},     {"abcdef", 3, 0, "", "abcRdef"},
-        {"abcdef", 4, 99, "ef", "abcdR"},    {"abcdef", 10, 12, "", "abcdefR"},
-        {"abcdef", -10, 1, "ab", "Rcdef"},   {"", -1, -1, "", nullptr},
-    };
-    for (const auto& c : cases) {
-        checkItems(
-            c, [&](const Text& t) { return t.mid(c.i, c.j); }, [&](Text& t) { return t.replaceMid(c.i, c.j, "R"); });
-    }
+TEST(Text, SpanClampsToTheText) {
     Text t("bc");
     EXPECT_EQ(s(t.span(0, 0)), "b");
     EXPECT_TRUE(t.replaceSpan(0, -1, "a"));

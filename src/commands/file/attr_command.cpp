@@ -1,26 +1,37 @@
-// ATTR: a walk that does not descend, with the attribute visitor.
+// ATTR: a walk that does not descend, with the whole attribute word set on every file it
+// meets. Links are passed over with directories: setting a word on a link would set it on
+// what the link leads to.
 #include "commands/file/attr_command.h"
 
+#include "commands/file/file_actions.h"
 #include "commands/file/item_loop.h"
 #include "commands/file/walker.h"
 
-bool applyAttributes(const Text& path, uint32_t attributes) {
-    return walkFiles(path, attributeVisitor, false, &attributes);
+os::Result applyAttributes(RunContext& run, const Text& path, uint32_t attributes) {
+    FileActions actions(run);
+    return walkFiles(
+        path,
+        [&](const Visit& visit) -> os::Result {
+            if (visit.kind != VisitKind::FileEntry) return {};
+            return actions.setAttributes(visit.directory, visit.name(), attributes);
+        },
+        false);
 }
 
-std::unique_ptr<Command> loadAttrCommand(const Text& section) {
-    auto record = newRecord<AttrCommand>(section, "ATTR_INFO");
-    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}, {"ARG", &record->arg}})) return nullptr;
+std::unique_ptr<Command> loadAttrCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<AttrCommand>(run, section, "ATTR_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"FILE", &record->file}, {"ARG", &record->arg}})) return nullptr;
     return record;
 }
 
-bool executeAttrCommand(Command& record) {
+bool executeAttrCommand(RunContext& run, Command& record) {
     auto& command = static_cast<AttrCommand&>(record);
-    return forEachItem(command, command.file, "FILE", [&](int i) {
+    return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text file = listItem(command.file, i);
         const uint32_t attributes = listItem(command.arg, i).toHex();
-        if (applyAttributes(file, attributes)) return true;
-        showError(MessageId::AttributeFailed, {file, static_cast<unsigned>(attributes)});
+        const os::Result result = applyAttributes(run, file, attributes);
+        if (result) return true;
+        run.showError(MessageId::AttributeFailed, {file, static_cast<unsigned>(attributes)}, &result.failure());
         return false;
     });
 }

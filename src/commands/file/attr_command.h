@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "os/result.h"
 #include "run/command.h"
 
 struct AttrCommand : Command {
@@ -10,9 +11,9 @@ struct AttrCommand : Command {
     Text arg;   // attribute words as "0x..." hexadecimal, item i belonging to item i of `file`
 };
 
-std::unique_ptr<Command> loadAttrCommand(const Text& section);
-bool executeAttrCommand(Command& record);
+std::unique_ptr<Command> loadAttrCommand(RunContext& run, const Text& section);
+bool executeAttrCommand(RunContext& run, Command& record);
 
 // Sets the word on every file that `path` matches in its one directory; directories and
 // links are passed over. False when nothing matches or a file refuses the word.
-bool applyAttributes(const Text& path, uint32_t attributes);
+os::Result applyAttributes(RunContext& run, const Text& path, uint32_t attributes);

@@ -2,13 +2,13 @@
 #include "commands/file/copy_command.h"
 
 namespace {
-const TransferKind copying{"COPY_INFO", MessageId::CopyFailed, copyEntry, copyVisitor, false};
+const TransferKind copying{"COPY_INFO", MessageId::CopyFailed, false};
 }
 
-std::unique_ptr<Command> loadCopyCommand(const Text& section) {
-    return loadTransferCommand<CopyCommand>(section, copying);
+std::unique_ptr<Command> loadCopyCommand(RunContext& run, const Text& section) {
+    return loadTransferCommand<CopyCommand>(run, section, copying);
 }
 
-bool executeCopyCommand(Command& record) { return executeTransferCommand(record, copying); }
+bool executeCopyCommand(RunContext& run, Command& record) { return executeTransferCommand(run, record, copying); }
 
-bool copyItem(const Text& from, const Text& to) { return transferItem(from, to, copying); }
+os::Result copyItem(RunContext& run, const Text& from, const Text& to) { return transferItem(run, from, to, copying); }

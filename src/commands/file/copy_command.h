@@ -5,9 +5,9 @@
 
 struct CopyCommand : TransferCommand {};
 
-std::unique_ptr<Command> loadCopyCommand(const Text& section);
-bool executeCopyCommand(Command& record);
+std::unique_ptr<Command> loadCopyCommand(RunContext& run, const Text& section);
+bool executeCopyCommand(RunContext& run, Command& record);
 
 // One pair: a file onto its destination (overwriting it), a directory's contents into the
 // destination directory, a pattern's matches into the directory before TO's last separator.
-bool copyItem(const Text& from, const Text& to);
+os::Result copyItem(RunContext& run, const Text& from, const Text& to);

@@ -1,31 +1,46 @@
-// DELETE: each item walked with the delete visitor, each directory removed after its
-// contents, the item's own directory last.
+// DELETE: each item walked, each entry removed through the directory that holds it, each
+// directory after its contents, the item's own directory last.
 #include "commands/file/delete_command.h"
 
+#include "commands/file/file_actions.h"
 #include "commands/file/item_loop.h"
-#include "commands/file/path_tests.h"
 #include "commands/file/walker.h"
-#include "os/files.h"
+#include "run/path_tests.h"
 
-bool deleteItem(const Text& path) {
-    if (!pathExists(path)) return true;
-    if (!walkFiles(path, deleteVisitor, true, nullptr)) return false;
+os::Result deleteItem(RunContext& run, const Text& path) {
+    if (!pathExists(path)) return {};
+    FileActions actions(run);
+    const auto remove = [&actions](const Visit& visit) -> os::Result {
+        switch (visit.kind) {
+        case VisitKind::FileEntry:
+        case VisitKind::LinkEntry: return actions.removeFile(visit.directory, visit.name());
+        case VisitKind::EnterDirectory: return {};
+        case VisitKind::LeaveDirectory: return actions.removeDirectory(visit.directory, visit.name());
+        }
+        return {};
+    };
+    if (os::Result r = walkFiles(path, remove, true); !r) return r;
     // Asked after the walk: a link named as the item has gone with it.
-    return !isDirectory(path) || os::removeDirectory(path.str());
+    if (!isDirectory(path)) return {};
+    os::Directory parent;
+    std::string name;
+    if (os::Result r = openParent(withoutTrailingSeparators(path), parent, name); !r) return r;
+    return actions.removeDirectory(parent, name);
 }
 
-std::unique_ptr<Command> loadDeleteCommand(const Text& section) {
-    auto record = newRecord<DeleteCommand>(section, "DELETE_INFO");
-    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}})) return nullptr;
+std::unique_ptr<Command> loadDeleteCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<DeleteCommand>(run, section, "DELETE_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"FILE", &record->file}})) return nullptr;
     return record;
 }
 
-bool executeDeleteCommand(Command& record) {
+bool executeDeleteCommand(RunContext& run, Command& record) {
     auto& command = static_cast<DeleteCommand&>(record);
-    return forEachItem(command, command.file, "FILE", [&](int i) {
+    return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text item = listItem(command.file, i);
-        if (deleteItem(item)) return true;
-        showError(MessageId::DeleteFailed, {item});
+        const os::Result result = deleteItem(run, item);
+        if (result) return true;
+        run.showError(MessageId::DeleteFailed, {item}, &result.failure());
         return false;
     });
 }

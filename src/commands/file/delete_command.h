@@ -2,14 +2,15 @@
 // deleted.
 #pragma once
 
+#include "os/result.h"
 #include "run/command.h"
 
 struct DeleteCommand : Command {
     Text file;  // paths or patterns, comma-separated
 };
 
-std::unique_ptr<Command> loadDeleteCommand(const Text& section);
-bool executeDeleteCommand(Command& record);
+std::unique_ptr<Command> loadDeleteCommand(RunContext& run, const Text& section);
+bool executeDeleteCommand(RunContext& run, Command& record);
 
 // One item. A link is removed itself, never what it leads to. Shows no message.
-bool deleteItem(const Text& path);
+os::Result deleteItem(RunContext& run, const Text& path);

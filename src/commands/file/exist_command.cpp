@@ -1,20 +1,21 @@
 // EXIST: a missing item is an answer, not an error; only an empty list stops the run.
 #include "commands/file/exist_command.h"
 
-#include "commands/file/path_tests.h"
+#include "run/path_tests.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
-std::unique_ptr<Command> loadExistCommand(const Text& section) {
-    auto record = newRecord<ExistCommand>(section, "EXIST_INFO");
-    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}})) return nullptr;
+std::unique_ptr<Command> loadExistCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<ExistCommand>(run, section, "EXIST_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"FILE", &record->file}})) return nullptr;
     return record;
 }
 
-bool executeExistCommand(Command& record) {
+bool executeExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<ExistCommand&>(record);
     const int count = itemCount(exist.file);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {exist.section, "FILE"});
+        run.showError(MessageId::WrongItemCount, {exist.section, "FILE"});
         return false;
     }
     for (int i = 0; i < count; ++i)

@@ -7,5 +7,5 @@ struct ExistCommand : Command {
     Text file;  // paths or patterns, comma-separated
 };
 
-std::unique_ptr<Command> loadExistCommand(const Text& section);
-bool executeExistCommand(Command& record);
+std::unique_ptr<Command> loadExistCommand(RunContext& run, const Text& section);
+bool executeExistCommand(RunContext& run, Command& record);

@@ -4,15 +4,16 @@
 
 #include "run/command.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
 // `handle` takes the item's index, does its work and, when it fails, shows its message and
 // returns false, which stops the run there; items before it stay done. The result flag is
 // set once every item has succeeded.
 template <class ItemHandler>
-bool forEachItem(Command& record, const Text& list, const char* key, ItemHandler handle) {
+bool forEachItem(RunContext& run, Command& record, const Text& list, const char* key, ItemHandler handle) {
     const int count = itemCount(list);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {record.section, key});
+        run.showError(MessageId::WrongItemCount, {record.section, key});
         return false;
     }
     for (int i = 0; i < count; ++i)

@@ -2,36 +2,42 @@
 // the first separator) and is never created.
 #include "commands/file/make_dir_command.h"
 
+#include "commands/file/file_actions.h"
 #include "commands/file/item_loop.h"
-#include "commands/file/path_tests.h"
 #include "commands/file/walker.h"
-#include "os/files.h"
+#include "run/path_tests.h"
 
-bool createPath(const Text& path) {
+os::Result createPath(RunContext& run, const Text& path) {
     // A search never finds a path that ends in a separator, so without this the directory
     // would be created again after it exists, and fail.
     const Text wanted = withoutTrailingSeparators(path);
-    if (pathExists(wanted)) return true;
+    if (pathExists(wanted)) return {};
+    FileActions actions(run);
     const int count = wanted.fieldCount("\\");
     for (int i = 1; i < count; ++i) {
         const Text prefix = wanted.fields(0, i, "\\");
-        if (!pathExists(prefix) && !os::createDirectory(prefix.str())) return false;
+        if (pathExists(prefix)) continue;
+        os::Directory parent;
+        std::string name;
+        if (os::Result r = openParent(prefix, parent, name); !r) return r;
+        if (os::Result r = actions.createDirectory(parent, name); !r) return r;
     }
-    return true;
+    return {};
 }
 
-std::unique_ptr<Command> loadMakeDirCommand(const Text& section) {
-    auto record = newRecord<MakeDirCommand>(section, "MAKEDIR_INFO");
-    if (!record || !readCommandKeys(*record, {{"DIR", &record->dir}})) return nullptr;
+std::unique_ptr<Command> loadMakeDirCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<MakeDirCommand>(run, section, "MAKEDIR_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"DIR", &record->dir}})) return nullptr;
     return record;
 }
 
-bool executeMakeDirCommand(Command& record) {
+bool executeMakeDirCommand(RunContext& run, Command& record) {
     auto& makeDir = static_cast<MakeDirCommand&>(record);
-    return forEachItem(makeDir, makeDir.dir, "DIR", [&](int i) {
+    return forEachItem(run, makeDir, makeDir.dir, "DIR", [&](int i) {
         const Text item = listItem(makeDir.dir, i);
-        if (createPath(item)) return true;
-        showError(MessageId::MakeDirFailed, {item});
+        const os::Result result = createPath(run, item);
+        if (result) return true;
+        run.showError(MessageId::MakeDirFailed, {item}, &result.failure());
         return false;
     });
 }

@@ -2,6 +2,7 @@
 // for MAKEDIR, COPY, MOVE and the shortcut command.
 #pragma once
 
+#include "os/result.h"
 #include "run/command.h"
 
 struct MakeDirCommand : Command {
@@ -11,7 +12,9 @@ struct MakeDirCommand : Command {
 // False when the system refused to create one of the path's directories; those made before
 // stay. Anything already of the path's name counts as there. A trailing separator is
 // dropped first: "C:\a\b\" makes "C:\a\b".
-bool createPath(const Text& path);
+// Every directory of `path` that is missing, made from the top down; element 0 (the drive)
+// is never made.
+os::Result createPath(RunContext& run, const Text& path);
 
-std::unique_ptr<Command> loadMakeDirCommand(const Text& section);
-bool executeMakeDirCommand(Command& record);
+std::unique_ptr<Command> loadMakeDirCommand(RunContext& run, const Text& section);
+bool executeMakeDirCommand(RunContext& run, Command& record);

@@ -3,17 +3,13 @@
 #include "commands/file/move_command.h"
 
 namespace {
-
-bool moveSingleEntry(const Text& from, const Text& to, EntryKind kind) { return moveEntry(from, to, kind, false); }
-
-const TransferKind moving{"MOVE_INFO", MessageId::MoveFailed, moveSingleEntry, moveVisitor, true};
-
-}  // namespace
-
-std::unique_ptr<Command> loadMoveCommand(const Text& section) {
-    return loadTransferCommand<MoveCommand>(section, moving);
+const TransferKind moving{"MOVE_INFO", MessageId::MoveFailed, true};
 }
 
-bool executeMoveCommand(Command& record) { return executeTransferCommand(record, moving); }
+std::unique_ptr<Command> loadMoveCommand(RunContext& run, const Text& section) {
+    return loadTransferCommand<MoveCommand>(run, section, moving);
+}
 
-bool moveItem(const Text& from, const Text& to) { return transferItem(from, to, moving); }
+bool executeMoveCommand(RunContext& run, Command& record) { return executeTransferCommand(run, record, moving); }
+
+os::Result moveItem(RunContext& run, const Text& from, const Text& to) { return transferItem(run, from, to, moving); }

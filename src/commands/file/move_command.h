@@ -5,9 +5,9 @@
 
 struct MoveCommand : TransferCommand {};
 
-std::unique_ptr<Command> loadMoveCommand(const Text& section);
-bool executeMoveCommand(Command& record);
+std::unique_ptr<Command> loadMoveCommand(RunContext& run, const Text& section);
+bool executeMoveCommand(RunContext& run, Command& record);
 
 // One pair: a single file refuses an existing destination; entries met in a walk replace
 // theirs; a directory source is gone at the end.
-bool moveItem(const Text& from, const Text& to);
+os::Result moveItem(RunContext& run, const Text& from, const Text& to);

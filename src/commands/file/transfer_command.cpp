@@ -3,9 +3,12 @@
 #include "commands/file/transfer_command.h"
 
 #include <string>
+#include <vector>
 
+#include "commands/file/file_actions.h"
 #include "commands/file/item_loop.h"
 #include "commands/file/make_dir_command.h"
+#include "commands/file/walker.h"
 #include "os/files.h"
 
 namespace {
@@ -27,7 +30,7 @@ bool destinationInsideSource(const Text& from, bool directory, const Text& targe
     std::string target;
     for (int last = targetRoot.fieldCount("\\") - 1; last >= 1 && target.empty(); --last) {
         const std::string prefix = targetRoot.fields(0, last, "\\").str();
-        if (os::fileAttributes(prefix) == os::InvalidAttributes) continue;
+        if (os::attributesOf(prefix) == os::InvalidAttributes) continue;
         target = os::finalPath(prefix);
         if (target.empty()) return true;
     }
@@ -41,50 +44,113 @@ bool destinationInsideSource(const Text& from, bool directory, const Text& targe
     const Text root = parentPath(from);
     for (os::DirectorySearch search(from.str()); search.found(); search.next()) {
         const os::FoundEntry& entry = search.entry();
-        if ((entry.attributes & os::AttributeDirectory) && !(entry.attributes & os::AttributeReparsePoint) &&
-            entry.name != "." && entry.name != ".." && inside(root.str() + "\\" + entry.name)) {
+        if (os::isDirectoryWord(entry.attributes) && entry.name != "." && entry.name != ".." &&
+            inside(root.str() + "\\" + entry.name)) {
             return true;
         }
     }
     return false;
 }
 
+// The walk's visitor: each entry of the source tree carried to the same place in the target
+// tree, whose directories are held open alongside the source's.
+class TreeTransfer {
+public:
+    TreeTransfer(FileActions& actions, bool moves, os::Directory targetRoot) : actions_(actions), moves_(moves) {
+        targets_.push_back(std::move(targetRoot));
+    }
+
+    os::Result operator()(const Visit& visit) {
+        const os::Directory& target = targets_.back();
+        switch (visit.kind) {
+        case VisitKind::FileEntry:
+        case VisitKind::LinkEntry:
+            return moves_ ? actions_.move(visit.directory, visit.name(), target, visit.name(), true)
+                          : actions_.copy(visit.directory, visit.name(), target, visit.name());
+        case VisitKind::EnterDirectory: return enter(target, visit.name());
+        case VisitKind::LeaveDirectory:
+            targets_.pop_back();
+            return moves_ ? actions_.removeDirectory(visit.directory, visit.name()) : os::Result();
+        }
+        return {};
+    }
+
+private:
+    // The target directory is made unless something of that name is there already; what is
+    // there must be a directory, never a link to one.
+    os::Result enter(const os::Directory& target, const std::string& name) {
+        os::FoundEntry existing;
+        const os::Result look = target.look(name, existing);
+        if (!look && !os::isNotFound(look.error())) return look;
+        if (!look)
+            if (os::Result made = actions_.createDirectory(target, name); !made) return made;
+        os::Directory inside;
+        if (os::Result opened = target.openChild(name, inside); !opened) return opened;
+        targets_.push_back(std::move(inside));
+        return {};
+    }
+
+    FileActions& actions_;
+    bool moves_;
+    std::vector<os::Directory> targets_;
+};
+
 }  // namespace
 
-bool transferItem(const Text& from, const Text& to, const TransferKind& kind) {
+os::Result transferItem(RunContext& run, const Text& from, const Text& to, const TransferKind& kind) {
+    const os::Operation operation = kind.moves ? os::Operation::Move : os::Operation::Copy;
     // Without a destination every entry would land at the root of the current drive.
-    if (to.empty()) return false;
+    if (to.empty()) return os::Result::fail(operation, from.str(), os::NoDestination);
+    FileActions actions(run);
 
     const Text bareFrom = withoutTrailingSeparators(from);
     const bool directory = isPlainDirectory(bareFrom);
-    if (!directory && from.field(-1, "\\").countOf("*") == 0) {
-        return createPath(parentPath(to)) && kind.singleEntry(from, to, entryKindOf(from));
+    if (!directory && lastElement(from).countOf("*") == 0) {
+        if (os::Result r = createPath(run, parentPath(to)); !r) return r;
+        os::Directory source, target;
+        std::string name, toName;
+        if (os::Result r = openParent(from, source, name); !r) return r;
+        if (os::Result r = openParent(to, target, toName); !r) return r;
+        return kind.moves ? actions.move(source, name, target, toName, false)
+                          : actions.copy(source, name, target, toName);
     }
 
     // A directory's contents go into `to` itself ("D:\dst\" is the directory "D:\dst"); a
     // pattern's matches into the directory that `to` names before its last separator.
-    TransferContext context;
     const Text source = directory ? bareFrom : from;
-    context.skipCount = source.fieldCount("\\") - (directory ? 0 : 1);
-    context.targetRoot = directory ? withoutTrailingSeparators(to) : parentPath(to);
+    const Text targetRoot = directory ? withoutTrailingSeparators(to) : parentPath(to);
+    if (destinationInsideSource(source, directory, targetRoot))
+        return os::Result::fail(operation, targetRoot.str(), os::DestinationInsideSource);
 
-    if (destinationInsideSource(source, directory, context.targetRoot)) return false;
-
-    if (directory && kind.removesSource && os::fileAttributes(context.targetRoot.str()) == os::InvalidAttributes &&
-        createPath(parentPath(context.targetRoot)) && os::moveFile(source.str(), context.targetRoot.str())) {
-        return true;
+    if (directory && kind.moves && os::attributesOf(targetRoot.str()) == os::InvalidAttributes &&
+        createPath(run, parentPath(targetRoot))) {
+        os::Directory sourceParent, targetParent;
+        std::string name, targetName;
+        if (openParent(source, sourceParent, name) && openParent(targetRoot, targetParent, targetName) &&
+            actions.move(sourceParent, name, targetParent, targetName, false)) {
+            return {};
+        }
     }
-    if (!createPath(context.targetRoot) || !walkFiles(source, kind.visitor, true, &context)) return false;
-    return !(directory && kind.removesSource) || os::removeDirectory(source.str());
+    if (os::Result r = createPath(run, targetRoot); !r) return r;
+    os::Directory targetDirectory;
+    if (os::Result r = os::Directory::open(targetRoot.str(), targetDirectory); !r) return r;
+    TreeTransfer transfer(actions, kind.moves, std::move(targetDirectory));
+    if (os::Result r = walkFiles(source, std::ref(transfer), true); !r) return r;
+    if (!(directory && kind.moves)) return {};
+    os::Directory sourceParent;
+    std::string name;
+    if (os::Result r = openParent(source, sourceParent, name); !r) return r;
+    return actions.removeDirectory(sourceParent, name);
 }
 
-bool executeTransferCommand(Command& record, const TransferKind& kind) {
+bool executeTransferCommand(RunContext& run, Command& record, const TransferKind& kind) {
     auto& transfer = static_cast<TransferCommand&>(record);
-    return forEachItem(transfer, transfer.from, "FROM", [&](int i) {
+    return forEachItem(run, transfer, transfer.from, "FROM", [&](int i) {
         const Text from = listItem(transfer.from, i);
         const Text to = listItem(transfer.to, i);
-        if (transferItem(from, to, kind)) return true;
-        showError(kind.failure, {from, to});
+        const os::Result result = transferItem(run, from, to, kind);
+        if (result) return true;
+        run.showError(kind.failure, {from, to}, &result.failure());
         return false;
     });
 }

@@ -2,8 +2,9 @@
 // FROM/TO pair. Each command gives only what tells it apart.
 #pragma once
 
-#include "commands/file/walker.h"
+#include "os/result.h"
 #include "run/command.h"
+#include "run/key_reader.h"
 
 struct TransferCommand : Command {
     Text from;  // sources: files, directories or patterns, comma-separated
@@ -13,22 +14,21 @@ struct TransferCommand : Command {
 struct TransferKind {
     const char* memoryLabel;  // COPY_INFO, MOVE_INFO
     MessageId failure;        // message 8 or 14, with the pair
-    // One file or link onto its destination.
-    bool (*singleEntry)(const Text& from, const Text& to, EntryKind kind);
-    FileVisitor visitor;
-    // The source directory goes at the end: moved whole in one step when nothing is at the
-    // destination, otherwise removed once the walk has emptied it.
-    bool removesSource;
+    // MOVE: entries are moved and the source directory goes at the end, moved whole in one
+    // step when nothing is at the destination, otherwise removed once the walk has emptied
+    // it; a single file refuses what is already at its destination. COPY: copies that
+    // overwrite, the source left alone.
+    bool moves;
 };
 
 template <class Record>
-std::unique_ptr<Command> loadTransferCommand(const Text& section, const TransferKind& kind) {
-    auto record = newRecord<Record>(section, kind.memoryLabel);
-    if (!record || !readCommandKeys(*record, {{"FROM", &record->from}, {"TO", &record->to}})) return nullptr;
+std::unique_ptr<Command> loadTransferCommand(RunContext& run, const Text& section, const TransferKind& kind) {
+    auto record = newRecord<Record>(run, section, kind.memoryLabel);
+    if (!record || !readCommandKeys(run, *record, {{"FROM", &record->from}, {"TO", &record->to}})) return nullptr;
     return record;
 }
 
-bool executeTransferCommand(Command& record, const TransferKind& kind);
+bool executeTransferCommand(RunContext& run, Command& record, const TransferKind& kind);
 
 // One pair. Shows no message.
-bool transferItem(const Text& from, const Text& to, const TransferKind& kind);
+os::Result transferItem(RunContext& run, const Text& from, const Text& to, const TransferKind& kind);

@@ -3,19 +3,20 @@
 
 #include "commands/system/process_lookup.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
-std::unique_ptr<Command> loadAppExistCommand(const Text& section) {
+std::unique_ptr<Command> loadAppExistCommand(RunContext& run, const Text& section) {
     // Both process commands name the same object when memory runs out.
-    auto record = newRecord<AppExistCommand>(section, "WAITAPP_INFO");
-    if (!record || !readCommandKeys(*record, {{"APP", &record->app}})) return nullptr;
+    auto record = newRecord<AppExistCommand>(run, section, "WAITAPP_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"APP", &record->app}})) return nullptr;
     return record;
 }
 
-bool executeAppExistCommand(Command& record) {
+bool executeAppExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<AppExistCommand&>(record);
     const int count = itemCount(exist.app);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {exist.section, "APP"});
+        run.showError(MessageId::WrongItemCount, {exist.section, "APP"});
         return false;
     }
     for (int i = 0; i < count; ++i)

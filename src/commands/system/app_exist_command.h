@@ -7,5 +7,5 @@ struct AppExistCommand : Command {
     Text app;  // executable paths, comma-separated
 };
 
-std::unique_ptr<Command> loadAppExistCommand(const Text& section);
-bool executeAppExistCommand(Command& record);
+std::unique_ptr<Command> loadAppExistCommand(RunContext& run, const Text& section);
+bool executeAppExistCommand(RunContext& run, Command& record);

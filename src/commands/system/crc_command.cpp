@@ -6,6 +6,7 @@
 #include "os/dialog.h"
 #include "os/file_data.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
 namespace {
 
@@ -13,33 +14,33 @@ namespace {
 // processor's cache between the read and the CRC.
 constexpr size_t blockSize = 256 * 1024;
 
-void showMeasured(const Text& section, const Text& file, uint32_t crc) {
+void showMeasured(RunContext& run, const Text& section, const Text& file, uint32_t crc) {
     Text text;
     text.format("PROC\t: %s\nFILE\t: %s\nCRC32\t: 0x%08X", section.c_str(), file.c_str(), crc);
-    showScriptBox(text, os::BoxIconInformation | os::BoxOk);
+    run.showScriptBox(text, os::BoxIconInformation | os::BoxOk);
 }
 
-void showUnreadable(const Text& section, const Text& file) {
+void showUnreadable(RunContext& run, const Text& section, const Text& file) {
     Text text;
     text.format("PROC\t: %s\nFILE\t: %s\nCRC32\t: GetFileData Error.", section.c_str(), file.c_str());
-    showScriptBox(text, os::BoxIconError | os::BoxOk);
+    run.showScriptBox(text, os::BoxIconError | os::BoxOk);
 }
 
 }  // namespace
 
-std::unique_ptr<Command> loadCrcCommand(const Text& section) {
-    auto record = newRecord<CrcCommand>(section, "CRC_INFO");
+std::unique_ptr<Command> loadCrcCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<CrcCommand>(run, section, "CRC_INFO");
     if (!record ||
-        !readCommandKeys(*record, {{"FILE", &record->file}, {"TYPE", &record->type}, {"CRC", &record->crc}}))
+        !readCommandKeys(run, *record, {{"FILE", &record->file}, {"TYPE", &record->type}, {"CRC", &record->crc}}))
         return nullptr;
     return record;
 }
 
-bool executeCrcCommand(Command& record) {
+bool executeCrcCommand(RunContext& run, Command& record) {
     auto& check = static_cast<CrcCommand&>(record);
     const int count = itemCount(check.file);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {check.section, "FILE"});
+        run.showError(MessageId::WrongItemCount, {check.section, "FILE"});
         return false;
     }
     const bool all = check.type.equalsNoCase("AND");
@@ -48,13 +49,13 @@ bool executeCrcCommand(Command& record) {
         const Text file = listItem(check.file, i);
         const Text expected = listItem(check.crc, i);
         uint32_t crc = 0;
-        const bool read = fileCrc32(file, block, crc);
+        const bool read = fileCrc32(file, block, crc).ok();
         if (expected.empty()) {
             if (!read) {
-                showUnreadable(check.section, file);
+                showUnreadable(run, check.section, file);
                 return true;
             }
-            showMeasured(check.section, file, crc);
+            showMeasured(run, check.section, file, crc);
             continue;
         }
         const bool match = read && crc == expected.toHex();
@@ -69,20 +70,22 @@ bool executeCrcCommand(Command& record) {
     return true;
 }
 
-bool fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc) {
+os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc) {
     os::ExclusiveFile file(path.str());
-    if (!file.isOpen()) return false;
-    if (block.size() != blockSize && !block.reserve(blockSize)) return false;
+    if (!file.isOpen()) return file.opened();
+    if (block.size() != blockSize && !block.reserve(blockSize))
+        return os::Result::fail(os::Operation::Read, path.str(), os::OutOfMemory);
     uint32_t value = 0;
     bool empty = true;
     for (;;) {
         size_t got = 0;
-        if (!file.read(block.data(), block.size(), got)) return false;
+        if (os::Result r = file.read(block.data(), block.size(), got); !r) return r;
         if (got == 0) break;
         value = crc32(block.data(), got, value);
         empty = false;
     }
-    if (empty) return false;
+    // An empty file has nothing to check: the whole-file read it stands for would fail.
+    if (empty) return os::Result::fail(os::Operation::Read, path.str(), os::EmptyFile);
     crc = value;
-    return true;
+    return {};
 }

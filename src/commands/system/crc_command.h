@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "os/result.h"
 #include "run/byte_buffer.h"
 #include "run/command.h"
 
@@ -13,10 +14,10 @@ struct CrcCommand : Command {
     Text crc;   // "0x" and hexadecimal digits for each file; empty to measure it
 };
 
-std::unique_ptr<Command> loadCrcCommand(const Text& section);
-bool executeCrcCommand(Command& record);
+std::unique_ptr<Command> loadCrcCommand(RunContext& run, const Text& section);
+bool executeCrcCommand(RunContext& run, Command& record);
 
 // The CRC-32 of a whole file, read block by block through `block` (which keeps its size
 // between files). False when the file cannot be opened (also when it is open elsewhere),
 // cannot be read, or is empty.
-bool fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc);
+os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc);

@@ -5,18 +5,19 @@
 
 #include "os/file_data.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
-std::unique_ptr<Command> loadDateCommand(const Text& section) {
-    auto record = newRecord<DateCommand>(section, "DATE_INFO");
-    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}, {"DATE", &record->date}})) return nullptr;
+std::unique_ptr<Command> loadDateCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<DateCommand>(run, section, "DATE_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"FILE", &record->file}, {"DATE", &record->date}})) return nullptr;
     return record;
 }
 
-bool executeDateCommand(Command& record) {
+bool executeDateCommand(RunContext& run, Command& record) {
     auto& date = static_cast<DateCommand&>(record);
     const int count = itemCount(date.file);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {date.section, "FILE"});
+        run.showError(MessageId::WrongItemCount, {date.section, "FILE"});
         return false;
     }
     for (int i = 0; i < count; ++i) {

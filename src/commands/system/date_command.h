@@ -9,8 +9,8 @@ struct DateCommand : Command {
     Text date;  // year/month/day
 };
 
-std::unique_ptr<Command> loadDateCommand(const Text& section);
-bool executeDateCommand(Command& record);
+std::unique_ptr<Command> loadDateCommand(RunContext& run, const Text& section);
+bool executeDateCommand(RunContext& run, Command& record);
 
 // True when the file can be opened and its last write, in the machine's local time zone,
 // fell on `date` (year/month/day) or later; the time of day plays no part.

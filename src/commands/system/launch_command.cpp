@@ -4,27 +4,28 @@
 #include "os/process.h"
 #include "run/key_reader.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
-std::unique_ptr<Command> loadLaunchCommand(const Text& section) {
-    auto record = newRecord<LaunchCommand>(section, "LAUNCH_INFO");
-    if (!record || !readCommandKeys(*record, {{"FILE", &record->file}, {"PARAM", &record->param}}) ||
-        !readIntKey(section.c_str(), "ISWAIT", record->isWait))
+std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<LaunchCommand>(run, section, "LAUNCH_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"FILE", &record->file}, {"PARAM", &record->param}}) ||
+        !readIntKey(run, section.c_str(), "ISWAIT", record->isWait))
         return nullptr;
     return record;
 }
 
-bool executeLaunchCommand(Command& record) {
+bool executeLaunchCommand(RunContext& run, Command& record) {
     auto& launch = static_cast<LaunchCommand&>(record);
     const int count = itemCount(launch.file);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {launch.section, "FILE"});
+        run.showError(MessageId::WrongItemCount, {launch.section, "FILE"});
         return false;
     }
     for (int i = 0; i < count; ++i) {
         const Text file = listItem(launch.file, i);
         const Text params = listItem(launch.param, i);
-        if (!launchProgram(file, params, launch.isWait)) {
-            showError(MessageId::LaunchFailed, {file, params});
+        if (const os::Result result = launchProgram(file, params, launch.isWait); !result) {
+            run.showError(MessageId::LaunchFailed, {file, params}, &result.failure());
             return false;
         }
     }
@@ -39,16 +40,13 @@ bool directoryOf(const Text& path, Text& out) {
     return true;
 }
 
-bool launchProgram(const Text& file, const Text& params, int wait) {
+os::Result launchProgram(const Text& file, const Text& params, int wait) {
     Text directory;
-    if (!directoryOf(file, directory)) return false;
-    switch (os::startProcess(file.str(), params.str(), directory.str(), wait != 0)) {
-        case os::StartOutcome::Waited: return true;
-        // A program without a message queue (any console program) is never "ready for
-        // input", and Windows answers that wait with a failure at once. The program did
-        // start, so only a failed wait for its end makes the launch fail.
-        case os::StartOutcome::WaitFailed: return wait == 0;
-        case os::StartOutcome::NotStarted: return false;
-    }
-    return false;
+    if (!directoryOf(file, directory)) return os::Result::fail(os::Operation::Start, file.str(), os::NoDirectory);
+    os::Result started = os::startProcess(file.str(), params.str(), directory.str(), wait != 0);
+    // A program without a message queue (any console program) is never "ready for input",
+    // and Windows answers that wait with a failure at once. The program did start, so only a
+    // failed wait for its end makes the launch fail.
+    if (!started && started.failure().operation == os::Operation::Wait && wait == 0) return {};
+    return started;
 }

@@ -2,6 +2,7 @@
 // input; also directoryOf, which cuts a path down to its directory.
 #pragma once
 
+#include "os/result.h"
 #include "run/command.h"
 
 struct LaunchCommand : Command {
@@ -10,13 +11,13 @@ struct LaunchCommand : Command {
     int isWait = 0;  // nonzero: wait for each program's end; 0: until it is ready for input
 };
 
-std::unique_ptr<Command> loadLaunchCommand(const Text& section);
-bool executeLaunchCommand(Command& record);
+std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section);
+bool executeLaunchCommand(RunContext& run, Command& record);
 
 // The bytes before the path's last backslash. False, `out` untouched, when there is no
 // backslash or only one at the very start.
 bool directoryOf(const Text& path, Text& out);
 
-// Starts `file` with `params` in its own directory and waits as `wait` asks. False when
+// Starts `file` with `params` in its own directory and waits as `wait` asks. Fails when
 // the program could not be started or its end could not be waited for.
-bool launchProgram(const Text& file, const Text& params, int wait);
+os::Result launchProgram(const Text& file, const Text& params, int wait);

@@ -5,5 +5,5 @@
 
 struct OsVersionCommand : Command {};
 
-std::unique_ptr<Command> loadOsVersionCommand(const Text& section);
-bool executeOsVersionCommand(Command& record);
+std::unique_ptr<Command> loadOsVersionCommand(RunContext& run, const Text& section);
+bool executeOsVersionCommand(RunContext& run, Command& record);

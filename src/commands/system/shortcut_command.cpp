@@ -5,6 +5,7 @@
 #include "commands/system/launch_command.h"
 #include "os/shortcut.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
 namespace {
 
@@ -20,9 +21,9 @@ uint32_t showCommandFor(int show) {
 
 }  // namespace
 
-std::unique_ptr<Command> loadShortcutCommand(const Text& section) {
-    auto record = newRecord<ShortcutCommand>(section, "SHORTCUT_INFO");
-    if (!record || !readCommandKeys(*record, {{"SRC", &record->src},
+std::unique_ptr<Command> loadShortcutCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<ShortcutCommand>(run, section, "SHORTCUT_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"SRC", &record->src},
                                               {"PARAM", &record->param},
                                               {"SHOWCMD", &record->showCmd},
                                               {"DST", &record->dst}}))
@@ -30,11 +31,11 @@ std::unique_ptr<Command> loadShortcutCommand(const Text& section) {
     return record;
 }
 
-bool executeShortcutCommand(Command& record) {
+bool executeShortcutCommand(RunContext& run, Command& record) {
     auto& link = static_cast<ShortcutCommand&>(record);
     const int count = itemCount(link.src);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {link.section, "SRC"});
+        run.showError(MessageId::WrongItemCount, {link.section, "SRC"});
         return false;
     }
     for (int i = 0; i < count; ++i) {
@@ -43,9 +44,9 @@ bool executeShortcutCommand(Command& record) {
         const Text param = listItem(link.param, i);
         const int show = link.showCmd.field(i, ",").toInt();
         // A directory still missing afterwards shows up as a failure to save.
-        createPath(dst.fields(0, -2, "\\"));
-        if (!createShortcut(src, dst.concat(".LNK"), param, show)) {
-            showError(MessageId::ShortcutFailed, {src, dst});
+        (void)createPath(run, dst.fields(0, -2, "\\"));
+        if (const os::Result result = createShortcut(src, dst.concat(".LNK"), param, show); !result) {
+            run.showError(MessageId::ShortcutFailed, {src, dst}, &result.failure());
             return false;
         }
     }
@@ -53,7 +54,7 @@ bool executeShortcutCommand(Command& record) {
     return true;
 }
 
-bool createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show) {
+os::Result createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show) {
     Text workingDirectory;
     directoryOf(target, workingDirectory);
     return os::saveShortcut({target.str(), workingDirectory.str(), arguments.str(), showCommandFor(show)},

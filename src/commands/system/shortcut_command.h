@@ -2,6 +2,7 @@
 // that program's directory as working directory.
 #pragma once
 
+#include "os/result.h"
 #include "run/command.h"
 
 struct ShortcutCommand : Command {
@@ -11,8 +12,8 @@ struct ShortcutCommand : Command {
     Text dst;      // each shortcut's path without its extension
 };
 
-std::unique_ptr<Command> loadShortcutCommand(const Text& section);
-bool executeShortcutCommand(Command& record);
+std::unique_ptr<Command> loadShortcutCommand(RunContext& run, const Text& section);
+bool executeShortcutCommand(RunContext& run, Command& record);
 
 // Saves the shortcut file `linkPath` to `target`; false when it was not saved.
-bool createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show);
+os::Result createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show);

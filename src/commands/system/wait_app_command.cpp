@@ -5,18 +5,19 @@
 #include "commands/system/process_lookup.h"
 #include "os/process.h"
 #include "run/list_items.h"
+#include "run/run_context.h"
 
-std::unique_ptr<Command> loadWaitAppCommand(const Text& section) {
-    auto record = newRecord<WaitAppCommand>(section, "WAITAPP_INFO");
-    if (!record || !readCommandKeys(*record, {{"APP", &record->app}, {"TICK", &record->tick}})) return nullptr;
+std::unique_ptr<Command> loadWaitAppCommand(RunContext& run, const Text& section) {
+    auto record = newRecord<WaitAppCommand>(run, section, "WAITAPP_INFO");
+    if (!record || !readCommandKeys(run, *record, {{"APP", &record->app}, {"TICK", &record->tick}})) return nullptr;
     return record;
 }
 
-bool executeWaitAppCommand(Command& record) {
+bool executeWaitAppCommand(RunContext& run, Command& record) {
     auto& wait = static_cast<WaitAppCommand&>(record);
     const int count = itemCount(wait.app);
     if (count == 0) {
-        showError(MessageId::WrongItemCount, {wait.section, "APP"});
+        run.showError(MessageId::WrongItemCount, {wait.section, "APP"});
         return false;
     }
     for (int i = 0; i < count; ++i) {

@@ -9,5 +9,5 @@ struct WaitAppCommand : Command {
     Text tick;  // a limit in milliseconds for each, -1 for none
 };
 
-std::unique_ptr<Command> loadWaitAppCommand(const Text& section);
-bool executeWaitAppCommand(Command& record);
+std::unique_ptr<Command> loadWaitAppCommand(RunContext& run, const Text& section);
+bool executeWaitAppCommand(RunContext& run, Command& record);

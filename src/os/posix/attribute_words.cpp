@@ -1,10 +1,10 @@
-// How an entry's mode bits read as a Windows attribute word. The choices are written down
-// for script authors in docs/posix-emulation.md. Only POSIX code belongs here.
+// How an entry's mode bits read as a Windows attribute word. Only POSIX code belongs here.
 #include "os/posix/attribute_words.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
-#include "os/files.h"
+#include <cerrno>
 
 namespace os::detail {
 namespace {
@@ -26,20 +26,23 @@ uint32_t fromMode(mode_t mode, std::string_view name) {
 
 }  // namespace
 
-uint32_t entryAttributes(const std::string& nativePath, std::string_view name) {
+int lookAt(int dirfd, const char* name, std::string_view ownName, bool follow, FoundEntry& out) {
     struct stat own;
-    if (::lstat(nativePath.c_str(), &own) != 0) return InvalidAttributes;
-    if (!S_ISLNK(own.st_mode)) return fromMode(own.st_mode, name);
-
+    if (::fstatat(dirfd, name, &own, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    out.size = S_ISREG(own.st_mode) ? static_cast<uint64_t>(own.st_size) : 0;
+    if (!S_ISLNK(own.st_mode)) {
+        out.attributes = fromMode(own.st_mode, ownName);
+        return 0;
+    }
     // A link reads as a reparse point, so that a walk can see it and refuse to descend. It
     // takes the directory bit from what it leads to, as a directory link on Windows carries
     // it; a link whose target is gone still exists and reads as a file link. A link has no
     // write protection of its own: removing it needs only the directory's permission.
     struct stat target;
-    const bool toDirectory = ::stat(nativePath.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-    uint32_t word = AttributeReparsePoint | (toDirectory ? AttributeDirectory : AttributeArchive);
-    if (hiddenName(name)) word |= AttributeHidden;
-    return word;
+    const bool toDirectory = ::fstatat(dirfd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    out.attributes = AttributeReparsePoint | (toDirectory ? AttributeDirectory : AttributeArchive);
+    if (hiddenName(ownName)) out.attributes |= AttributeHidden;
+    return 0;
 }
 
 }  // namespace os::detail

@@ -1,16 +1,17 @@
-// Windows attribute words derived from POSIX mode bits (and, later, mode bits from attribute
-// words). Only the POSIX layer includes this.
+// How an entry's mode bits read as a Windows attribute word. The choices are written down
+// for script authors in docs/posix-emulation.md. Only the POSIX layer includes this.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
+
+#include "os/files.h"
 
 namespace os::detail {
 
-// The attribute word of the entry at `nativePath` itself, whose own name is `name`;
-// InvalidAttributes when there is no such entry. A link is not followed, unless the path ends
-// in "/": that names the directory the path leads to, and only a directory.
-uint32_t entryAttributes(const std::string& nativePath, std::string_view name);
+// Looks at `name` in the directory `dirfd` (AT_FDCWD: `name` is a path) and fills `out`'s
+// attribute word and size; `ownName` is the entry's own name, which decides hidden. A link
+// is not followed unless `follow` is set. Returns 0 or the errno of the look.
+int lookAt(int dirfd, const char* name, std::string_view ownName, bool follow, FoundEntry& out);
 
 }  // namespace os::detail

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "os/dialog.h"
+#include "text/ascii.h"
 
 namespace os {
 namespace {
@@ -19,11 +20,6 @@ constexpr CatalogueEntry catalogue[] = {
 #undef MESSAGE
 };
 
-std::string lowered(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 }  // namespace
 
 namespace detail {
@@ -40,7 +36,7 @@ int showPlatformBox(const std::string& text, const std::string& caption, unsigne
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string answer = lowered(line);
+        const std::string answer = ascii::lowerCase(line);
         if (answer.empty()) return fallback;
         if (answer == "y" || answer == "yes") return AnswerYes;
         if (answer == "n" || answer == "no") return AnswerNo;
@@ -50,15 +46,10 @@ int showPlatformBox(const std::string& text, const std::string& caption, unsigne
 }
 }  // namespace detail
 
-std::string scriptToUtf8(const std::string& scriptText) { return scriptText; }
-
 std::string catalogueText(int id) {
     for (const CatalogueEntry& entry : catalogue)
         if (entry.id == id) return entry.text;
     return {};
 }
-
-// Same 255-byte limit as a string load into a 256-byte area.
-std::string catalogueScriptText(int id) { return catalogueText(id).substr(0, 255); }
 
 }  // namespace os

@@ -10,48 +10,51 @@
 
 #include <cerrno>
 
-#include "os/posix/path_form.h"
+#include "os/posix/descriptor.h"
+#include "os/posix/listing.h"
+#include "os/posix/native_path.h"
 
 namespace os {
 
 struct ExclusiveFile::Impl {
-    int fd = -1;
+    detail::Descriptor fd;
+    std::string path;
+    Result opened;
 };
 
 ExclusiveFile::ExclusiveFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
-    const int fd = open(detail::toNativeForm(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
+    impl_->path = path;
+    detail::Descriptor fd;
+    ErrorCode error = detail::openRegularFile(AT_FDCWD, detail::nativePath(path).c_str(), false, fd);
+    if (error == 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) error = static_cast<ErrorCode>(errno);
+    if (error != 0) {
+        impl_->opened = Result::fail(Operation::Open, path, error);
         return;
     }
-    impl_->fd = fd;
+    impl_->fd = std::move(fd);
 }
 
-ExclusiveFile::~ExclusiveFile() {
-    if (impl_->fd >= 0) close(impl_->fd);
-}
+ExclusiveFile::~ExclusiveFile() = default;
 
-bool ExclusiveFile::isOpen() const { return impl_->fd >= 0; }
+const Result& ExclusiveFile::opened() const { return impl_->opened; }
 
-bool ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
+Result ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
     ssize_t r;
-    do r = ::read(impl_->fd, buffer, n);
+    do r = ::read(impl_->fd.get(), buffer, n);
     while (r < 0 && errno == EINTR);
-    if (r < 0) return false;
+    if (r < 0) return Result::fail(Operation::Read, impl_->path, static_cast<ErrorCode>(errno));
     got = static_cast<size_t>(r);
-    return true;
+    return {};
 }
 
-bool ExclusiveFile::lastWriteDate(LocalDate& out) const {
+Result ExclusiveFile::lastWriteDate(LocalDate& out) const {
     struct stat info;
-    if (fstat(impl_->fd, &info) != 0) return false;
+    if (::fstat(impl_->fd.get(), &info) != 0) return Result::fail(Operation::Look, impl_->path, static_cast<ErrorCode>(errno));
     tm local;
-    if (!localtime_r(&info.st_mtim.tv_sec, &local)) return false;
+    if (!localtime_r(&info.st_mtim.tv_sec, &local)) return Result::fail(Operation::Look, impl_->path, EOVERFLOW);
     out = {static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),
            static_cast<unsigned>(local.tm_mday)};
-    return true;
+    return {};
 }
 
 }  // namespace os

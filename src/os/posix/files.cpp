@@ -1,109 +1,110 @@
-// Files and directory searches emulated over POSIX calls with the Windows behaviour the
-// commands are written against. Paths arrive in script form and are translated here only.
-// Only POSIX code belongs here.
-#include <dirent.h>
-
-#include <algorithm>
-#include <vector>
-
+// Directory searches, attribute words and final paths emulated over POSIX calls with the
+// Windows behaviour the commands are written against. Paths arrive in script form and are
+// translated here only. Only POSIX code belongs here.
 #include "os/files.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
 #include "os/posix/attribute_words.h"
-#include "os/posix/path_resolution.h"
+#include "os/posix/descriptor.h"
+#include "os/posix/listing.h"
+#include "os/posix/native_path.h"
 #include "os/posix/wildcard.h"
 
 namespace os {
-namespace {
-
-unsigned char upper(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
-// The order an NTFS directory lists in: "." and ".." first, then by upper-cased name. A
-// fixed order makes a run repeatable: the same script stops at the same file every time.
-bool listedBefore(const std::string& a, const std::string& b) {
-    const auto rank = [](const std::string& n) { return n == "." ? 0 : n == ".." ? 1 : 2; };
-    if (rank(a) != rank(b)) return rank(a) < rank(b);
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]);
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;  // names that differ only in case, which this system allows
-}
-
-struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
-};
-
-}  // namespace
 
 struct DirectorySearch::Impl {
-    std::string directory;           // native, without a trailing "/" unless it is the root
-    std::vector<std::string> names;  // what matched, in listing order
-    size_t next = 0;
-    FoundEntry current;
-    bool found = false;
-
-    // Moves to the next name that still exists: an entry removed since the listing (the
-    // walker deletes as it goes) is passed over, not reported without attributes.
-    bool advance() {
-        while (next < names.size()) {
-            const std::string& name = names[next++];
-            const std::string path = directory == "/" ? "/" + name : directory + "/" + name;
-            const uint32_t word = detail::entryAttributes(path, name);
-            if (word == InvalidAttributes) continue;
-            current = {name, word};
-            return found = true;
-        }
-        return found = false;
-    }
+    std::vector<FoundEntry> entries;
+    size_t current = 0;
+    Result result;
 };
 
 DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_unique<Impl>()) {
-    const std::string native = detail::resolvedNativePath(pattern);
+    const std::string native = detail::nativePath(pattern);
     // Windows refuses a search that ends in a separator: a directory is found by its name.
-    if (native.empty() || native.back() == '/') return;
-
-    const size_t slash = native.rfind('/');
-    const std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
-    impl_->directory = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
-
-    if (!detail::hasWildcards(last)) {
-        impl_->names.push_back(last);
-        impl_->advance();
+    if (native.empty() || native.back() == '/') {
+        impl_->result = Result::fail(Operation::Look, pattern, ENOENT);
         return;
     }
+    const size_t slash = native.rfind('/');
+    const std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
 
-    // The names are read in full and the handle closed at once: a walk keeps one search per
-    // level open, and a deep tree must not run out of descriptors. Entries created after this
-    // point are not listed, which Windows also allows.
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(impl_->directory.c_str()));
-    if (!dir) return;
-    detail::Wildcard wildcard(last);
-    while (const dirent* e = ::readdir(dir.get()))
-        if (wildcard.matches(e->d_name)) impl_->names.emplace_back(e->d_name);
-    dir.reset();
-    std::sort(impl_->names.begin(), impl_->names.end(), listedBefore);
-    impl_->advance();
+    // A search looks through links on its way, as Windows does: it only reads.
+    const detail::Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int error = dir.valid() ? 0 : errno;
+    if (error == 0 && !detail::hasWildcards(last)) {
+        FoundEntry entry{last, 0, 0};
+        error = detail::lookAt(dir.get(), last.c_str(), last, false, entry);
+        if (error == 0) impl_->entries.push_back(std::move(entry));
+    } else if (error == 0) {
+        error = detail::listMatching(dir.get(), last, true, impl_->entries);
+    }
+    if (error != 0)
+        impl_->result = Result::fail(Operation::List, pattern, static_cast<ErrorCode>(error));
+    else if (impl_->entries.empty())
+        impl_->result = Result::fail(Operation::Look, pattern, ENOENT);
 }
 
 DirectorySearch::~DirectorySearch() = default;
 
-bool DirectorySearch::found() const { return impl_->found; }
+bool DirectorySearch::found() const { return impl_->current < impl_->entries.size(); }
 
-const FoundEntry& DirectorySearch::entry() const { return impl_->current; }
+const FoundEntry& DirectorySearch::entry() const { return impl_->entries[impl_->current]; }
 
-bool DirectorySearch::next() { return impl_->found && impl_->advance(); }
+bool DirectorySearch::next() {
+    if (!found()) return false;
+    ++impl_->current;
+    return found();
+}
 
-uint32_t fileAttributes(const std::string& path) {
-    const std::string native = detail::resolvedNativePath(path);
-    if (native.empty()) return InvalidAttributes;
+const Result& DirectorySearch::result() const { return impl_->result; }
+
+Result fileAttributes(const std::string& path, uint32_t& attributes) {
+    attributes = InvalidAttributes;
+    const std::string native = detail::nativePath(path);
+    if (native.empty()) return Result::fail(Operation::Look, path, ENOENT);
     const size_t end = native.size() > 1 && native.back() == '/' ? native.size() - 1 : native.size();
     const size_t slash = native.rfind('/', end - 1);
     const size_t start = slash == std::string::npos ? 0 : slash + 1;
-    const std::string name = native.substr(start, end - start);
     // A trailing separator stays on the path: the system then answers for a directory only,
-    // as GetFileAttributesA takes "C:\dir\" and refuses "C:\file.txt\".
-    return detail::entryAttributes(native, name);
+    // as GetFileAttributesW takes "C:\dir\" and refuses "C:\file.txt\".
+    FoundEntry entry;
+    const int error = detail::lookAt(AT_FDCWD, native.c_str(), native.substr(start, end - start), false, entry);
+    if (error != 0) return Result::fail(Operation::Look, path, static_cast<ErrorCode>(error));
+    attributes = entry.attributes;
+    return {};
+}
+
+uint32_t attributesOf(const std::string& path) {
+    uint32_t attributes = InvalidAttributes;
+    (void)fileAttributes(path, attributes);
+    return attributes;
+}
+
+bool isNotFound(ErrorCode error) { return error == ENOENT || error == ENOTDIR; }
+
+ErrorCode nothingMatches() { return ENOENT; }
+
+bool isAlreadyThere(ErrorCode error) { return error == EEXIST; }
+
+bool isCrossVolume(ErrorCode error) { return error == EXDEV; }
+
+std::string finalPath(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(detail::nativePath(path).c_str(), nullptr),
+                                                               &std::free);
+    return resolved ? detail::scriptForm(resolved.get()) : std::string();
+}
+
+std::string describeError(ErrorCode code) {
+    if (code == 0 || isOwnRefusal(code)) return {};
+    char buffer[256];
+    // The GNU strerror_r gives back where it put the text, which need not be the buffer.
+    return ::strerror_r(static_cast<int>(code), buffer, sizeof buffer);
 }
 
 }  // namespace os

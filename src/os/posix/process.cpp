@@ -20,8 +20,9 @@
 #include <iterator>
 #include <vector>
 
-#include "os/posix/path_form.h"
+#include "os/posix/native_path.h"
 #include "os/posix/process_wait.h"
+#include "text/ascii.h"
 
 namespace os {
 
@@ -204,7 +205,7 @@ uint32_t ProcessList::id() const { return impl_->current; }
 
 std::string ProcessList::executable() const {
     std::string target;
-    if (readLink(procFile(impl_->current, "exe"), target)) return detail::toScriptForm(withoutDeletedMark(target));
+    if (readLink(procFile(impl_->current, "exe"), target)) return detail::scriptForm(withoutDeletedMark(target));
     // Kernel threads have no executable, and another user's process may not be looked
     // into: like Windows with a process it cannot open, take the name the system lists.
     std::string name = readSmallFile(procFile(impl_->current, "comm"));
@@ -214,15 +215,7 @@ std::string ProcessList::executable() const {
 
 uint32_t currentProcessId() { return static_cast<uint32_t>(getpid()); }
 
-// Only ASCII letters fold: the bytes of a multibyte UTF-8 character are never letters.
-bool sameExecutable(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i])) return false;
-    }
-    return true;
-}
+bool sameExecutable(const std::string& a, const std::string& b) { return ascii::equalNoCase(a, b); }
 
 namespace detail {
 
@@ -250,10 +243,13 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
     return outcome;
 }
 
-StartOutcome startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                          bool untilEnd) {
-    const std::string path = detail::toNativeForm(program);
-    const std::string workingDirectory = detail::toNativeForm(directory);
+Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
+                    bool untilEnd) {
+    const auto notStarted = [&program](int error) {
+        return Result::fail(Operation::Start, program, static_cast<ErrorCode>(error));
+    };
+    const std::string path = detail::nativePath(program);
+    const std::string workingDirectory = detail::nativePath(directory);
     std::vector<std::string> arguments = splitParameters(parameters);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
@@ -264,7 +260,7 @@ StartOutcome startProcess(const std::string& program, const std::string& paramet
     // sends its errno through it instead, so a failure to start is not taken for a
     // program that exits with 127.
     int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) return StartOutcome::NotStarted;
+    if (pipe2(report, O_CLOEXEC) != 0) return notStarted(errno);
     // With a standard handle closed the pipe could take its number, and the child's own
     // standard handles would then overwrite it.
     for (int& end : report) {
@@ -274,15 +270,17 @@ StartOutcome startProcess(const std::string& program, const std::string& paramet
         end = moved;
     }
     if (report[0] < 0 || report[1] < 0) {
+        const int error = errno;
         for (const int end : report)
             if (end >= 0) close(end);
-        return StartOutcome::NotStarted;
+        return notStarted(error);
     }
     const pid_t child = fork();
     if (child < 0) {
+        const int error = errno;
         close(report[0]);
         close(report[1]);
-        return StartOutcome::NotStarted;
+        return notStarted(error);
     }
     if (child == 0) {
         close(report[0]);
@@ -315,10 +313,11 @@ StartOutcome startProcess(const std::string& program, const std::string& paramet
 
     if (n != 0) {
         waitForChild(child);
-        return StartOutcome::NotStarted;
+        return notStarted(n > 0 ? error : EIO);
     }
     // Without the wait for the end, this only collects the short-lived middle process.
-    return waitForChild(child) ? StartOutcome::Waited : StartOutcome::WaitFailed;
+    if (!waitForChild(child)) return Result::fail(Operation::Wait, program, static_cast<ErrorCode>(errno));
+    return {};
 }
 
 }  // namespace os

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "os/posix/path_form.h"
+#include "os/posix/native_path.h"
 #include "os/shell.h"
 #include "os/system.h"
 
@@ -168,9 +168,9 @@ std::optional<std::string> placeOf(const FolderPlace& place) {
     case Root::Fixed:
         return std::string(place.where);
     case Root::Windows:
-        return toNativeForm(windowsDirectory());
+        return nativePath(windowsDirectory());
     case Root::System:
-        return toNativeForm(systemDirectory());
+        return nativePath(systemDirectory());
     }
     return std::nullopt;
 }
@@ -185,7 +185,7 @@ bool platformSpecialFolderPath(int folder, std::string& out) {
         if (!path) return false;
         // Paths from the environment may end in "/"; the shell reports none but the root's.
         while (path->size() > 1 && path->back() == '/') path->pop_back();
-        out = toScriptForm(*path);
+        out = scriptForm(*path);
         return true;
     }
     return false;

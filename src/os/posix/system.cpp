@@ -1,10 +1,13 @@
 // The updater's own path, the counterparts of the Windows and system directories, and the
 // platform family, on POSIX. Only POSIX code belongs here.
+#include <sys/random.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <string>
 
-#include "os/posix/path_form.h"
+#include "os/posix/native_path.h"
 #include "os/system.h"
 
 namespace os {
@@ -17,7 +20,7 @@ std::string modulePath() {
         if (n < 0) return {};
         if (static_cast<size_t>(n) < target.size()) {
             target.resize(static_cast<size_t>(n));
-            return detail::toScriptForm(target);
+            return detail::scriptForm(target);
         }
         target.resize(target.size() * 2);
     }
@@ -31,6 +34,18 @@ std::string windowsDirectory() { return "\\etc"; }
 // in /usr/bin. (Shared libraries have no such common place to be copied into: the loader
 // finds a vendor's libraries beside its program or through its own search path.)
 std::string systemDirectory() { return "\\usr\\bin"; }
+
+bool randomBytes(void* out, size_t size) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    while (size > 0) {
+        const ssize_t n = ::getrandom(bytes, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
 
 // Linux stands with the modern family. The answer only chooses which folder numbers the
 // built-in symbols ask for, and the folder table in shell.cpp gives both kinds the same places.

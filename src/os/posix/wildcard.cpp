@@ -8,10 +8,9 @@
 
 #include <algorithm>
 
+#include "text/ascii.h"
+
 namespace os::detail {
-namespace {
-char folded(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-}  // namespace
 
 bool hasWildcards(std::string_view element) { return element.find_first_of("*?") != std::string_view::npos; }
 
@@ -29,7 +28,7 @@ Wildcard::Wildcard(std::string_view pattern) {
         else if (c == '.' && (after == '*' || after == '?' || i + 1 == pattern.size()))
             steps_.push_back({Token::DotOrEnd, 0});
         else
-            steps_.push_back({Token::Literal, folded(c)});
+            steps_.push_back({Token::Literal, ascii::upper(c)});
     }
     live_.resize(steps_.size() + 1);
     nextLive_.resize(steps_.size() + 1);
@@ -74,7 +73,7 @@ bool Wildcard::matches(std::string_view name) {
                     if (c == '.') nextLive_[s + 1] = 1;
                     break;
                 case Token::Literal:
-                    if (folded(c) == step.literal) nextLive_[s + 1] = 1;
+                    if (ascii::upper(c) == step.literal) nextLive_[s + 1] = 1;
                     break;
             }
         }

@@ -1,19 +1,31 @@
-// Files and directory searches over the Win32 ANSI calls, exactly as the commands expect
-// them. Only Win32 code belongs here.
+// Directory searches, attribute words and final paths over the wide Win32 calls, exactly as
+// the commands expect them. Only Win32 code belongs here.
 #include <windows.h>
 
 #include "os/files.h"
+#include "os/win32/handle.h"
+#include "os/win32/wide.h"
 
 namespace os {
+using detail::Handle;
+
+namespace {
+
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
 
 struct DirectorySearch::Impl {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA data{};
+    WIN32_FIND_DATAW data{};
     FoundEntry current;
     bool found = false;
+    std::string pattern;
+    Result result;
 
     void take() {
-        current = {data.cFileName, data.dwFileAttributes};
+        current = {detail::narrow(data.cFileName, wcsnlen(data.cFileName, MAX_PATH)), data.dwFileAttributes,
+                   (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow};
         found = true;
     }
     // The handle goes as soon as the listing ends, not only when the search object does.
@@ -25,8 +37,12 @@ struct DirectorySearch::Impl {
 };
 
 DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_unique<Impl>()) {
-    impl_->handle = ::FindFirstFileA(pattern.c_str(), &impl_->data);
-    if (impl_->handle != INVALID_HANDLE_VALUE) impl_->take();
+    impl_->pattern = pattern;
+    impl_->handle = ::FindFirstFileW(detail::systemPath(pattern).c_str(), &impl_->data);
+    if (impl_->handle != INVALID_HANDLE_VALUE)
+        impl_->take();
+    else
+        impl_->result = Result::fail(Operation::Look, pattern, ::GetLastError());
 }
 
 DirectorySearch::~DirectorySearch() { impl_->close(); }
@@ -37,8 +53,9 @@ const FoundEntry& DirectorySearch::entry() const { return impl_->current; }
 
 bool DirectorySearch::next() {
     if (!impl_->found) return false;
-    // Any failure ends the listing, whatever its reason: there is nothing more to visit.
-    if (!::FindNextFileA(impl_->handle, &impl_->data)) {
+    if (!::FindNextFileW(impl_->handle, &impl_->data)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_NO_MORE_FILES) impl_->result = Result::fail(Operation::List, impl_->pattern, error);
         impl_->close();
         return false;
     }
@@ -46,6 +63,58 @@ bool DirectorySearch::next() {
     return true;
 }
 
-uint32_t fileAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+const Result& DirectorySearch::result() const { return impl_->result; }
+
+Result fileAttributes(const std::string& path, uint32_t& attributes) {
+    attributes = ::GetFileAttributesW(detail::systemPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Look, path, ::GetLastError());
+    return {};
+}
+
+uint32_t attributesOf(const std::string& path) { return ::GetFileAttributesW(detail::systemPath(path).c_str()); }
+
+bool isNotFound(ErrorCode error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NETPATH ||
+           error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME;
+}
+
+ErrorCode nothingMatches() { return ERROR_FILE_NOT_FOUND; }
+
+bool isAlreadyThere(ErrorCode error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+bool isCrossVolume(ErrorCode error) { return error == ERROR_NOT_SAME_DEVICE; }
+
+std::string finalPath(const std::string& path) {
+    Handle file(::CreateFileW(detail::systemPath(path).c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return {};
+    std::wstring result(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetFinalPathNameByHandleW(file.get(), result.data(), static_cast<DWORD>(result.size()),
+                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        // A result that does not fit comes back as the size it needs, terminator included.
+        if (n < result.size()) {
+            result.resize(n);
+            return detail::scriptForm(result);
+        }
+        result.resize(n);
+    }
+}
+
+std::string describeError(ErrorCode code) {
+    if (code == 0 || isOwnRefusal(code)) return {};
+    wchar_t* text = nullptr;
+    // The user's own language first; the system falls back to what it has.
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    if (n == 0 || !text) return {};
+    std::wstring described(text, n);
+    ::LocalFree(text);
+    while (!described.empty() && (described.back() == L'\n' || described.back() == L'\r' || described.back() == L' '))
+        described.pop_back();
+    return detail::narrow(described);
+}
 
 }  // namespace os

@@ -9,6 +9,7 @@
 
 #include "os/system.h"
 #include "os/win32/handle.h"
+#include "os/win32/wide.h"
 
 namespace os {
 using detail::Handle;
@@ -16,7 +17,7 @@ using detail::Handle;
 namespace {
 
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
-using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
 
 template <class Fn>
 Fn entryPoint(HMODULE library, const char* name) {
@@ -32,7 +33,7 @@ struct ProcessList::Impl {
     GetModuleFileNameExFn moduleFileName = nullptr;
     bool usable = false;
     bool started = false;
-    PROCESSENTRY32 entry;
+    PROCESSENTRY32W entry;
 };
 
 ProcessList::ProcessList() : impl_(std::make_unique<Impl>()) {
@@ -42,11 +43,12 @@ ProcessList::ProcessList() : impl_(std::make_unique<Impl>()) {
     // The older family lists executable names only; the NT family tells full paths
     // through its process-status library, which older systems may lack.
     if (isNtPlatform()) {
-        p.psapi = LoadLibraryA("PSAPI.DLL");
+        // From the system folder only: a library of that name beside the updater is not ours.
+        p.psapi = LoadLibraryExW(L"PSAPI.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (!p.psapi) return;
         p.enumModules = entryPoint<EnumProcessModulesFn>(p.psapi, "EnumProcessModules");
         if (!p.enumModules) return;
-        p.moduleFileName = entryPoint<GetModuleFileNameExFn>(p.psapi, "GetModuleFileNameExA");
+        p.moduleFileName = entryPoint<GetModuleFileNameExFn>(p.psapi, "GetModuleFileNameExW");
         if (!p.moduleFileName) return;
     }
     p.usable = true;
@@ -66,16 +68,16 @@ bool ProcessList::next() {
         std::memset(&p.entry, 0, sizeof p.entry);
         p.entry.dwSize = sizeof p.entry;
         p.started = true;
-        return Process32First(p.snapshot, &p.entry) != FALSE;
+        return Process32FirstW(p.snapshot, &p.entry) != FALSE;
     }
-    return Process32Next(p.snapshot, &p.entry) != FALSE;
+    return Process32NextW(p.snapshot, &p.entry) != FALSE;
 }
 
 uint32_t ProcessList::id() const { return impl_->entry.th32ProcessID; }
 
 std::string ProcessList::executable() const {
     const Impl& p = *impl_;
-    std::string name(p.entry.szExeFile, strnlen(p.entry.szExeFile, MAX_PATH));
+    const std::string name = detail::narrow(p.entry.szExeFile, wcsnlen(p.entry.szExeFile, MAX_PATH));
     if (!p.enumModules) return name;
     // A process that cannot be opened (a service, another user's program) keeps the bare
     // name from the snapshot.
@@ -84,15 +86,21 @@ std::string ProcessList::executable() const {
     HMODULE modules[1024];
     DWORD needed = 0;
     if (!p.enumModules(process.get(), modules, sizeof modules, &needed)) return name;
-    char path[MAX_PATH] = {};
-    // The first module is the program's own executable.
-    const DWORD n = p.moduleFileName(process.get(), modules[0], path, MAX_PATH);
-    return n > 0 ? std::string(path, strnlen(path, MAX_PATH)) : name;
+    // The first module is the program's own executable; its path may pass the old limit.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = p.moduleFileName(process.get(), modules[0], path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return name;
+        if (n < path.size() - 1 || path.size() >= 32768) return detail::scriptForm(path.substr(0, n));
+        path.resize(path.size() * 2);
+    }
 }
 
 uint32_t currentProcessId() { return GetCurrentProcessId(); }
 
-bool sameExecutable(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+bool sameExecutable(const std::string& a, const std::string& b) {
+    return lstrcmpiW(detail::widen(a).c_str(), detail::widen(b).c_str()) == 0;
+}
 
 WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
     const Handle process(OpenProcess(SYNCHRONIZE | STANDARD_RIGHTS_REQUIRED, FALSE, id));
@@ -104,23 +112,25 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
     }
 }
 
-StartOutcome startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                          bool untilEnd) {
-    std::string commandLine = program + " " + parameters;
-    STARTUPINFOA startup;
+Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
+                    bool untilEnd) {
+    std::wstring commandLine = detail::widen(program + " " + parameters);
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started;
     std::memset(&started, 0, sizeof started);
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &started))
-        return StartOutcome::NotStarted;
+    const std::wstring workingDirectory = detail::widen(directory);
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDirectory.c_str(),
+                        &startup, &started))
+        return Result::fail(Operation::Start, program, GetLastError());
     // Declared so that the thread handle is closed first, then the process handle.
     const Handle process(started.hProcess);
     const Handle thread(started.hThread);
     const DWORD waited =
         untilEnd ? WaitForSingleObject(process.get(), INFINITE) : WaitForInputIdle(process.get(), INFINITE);
-    return waited == WAIT_FAILED ? StartOutcome::WaitFailed : StartOutcome::Waited;
+    if (waited == WAIT_FAILED) return Result::fail(Operation::Wait, program, GetLastError());
+    return {};
 }
 
 }  // namespace os

@@ -1,8 +1,11 @@
-// RegistryKey over the Win32 registry functions. Only Win32 code belongs here.
+// RegistryKey over the wide Win32 registry functions. Only Win32 code belongs here.
 #include "os/win32/registry_key.h"
 
-#include <cstring>
+#include <cwchar>
 #include <new>
+
+#include "os/script_source.h"
+#include "os/win32/wide.h"
 
 namespace os::detail {
 
@@ -13,7 +16,7 @@ RegistryKey::~RegistryKey() { close(); }
 bool RegistryKey::open(REGSAM access) {
     close();
     if (!root_) return false;
-    return RegOpenKeyExA(root_, subKey_.c_str(), 0, access, &handle_) == ERROR_SUCCESS;
+    return RegOpenKeyExW(root_, widen(subKey_).c_str(), 0, access, &handle_) == ERROR_SUCCESS;
 }
 
 void RegistryKey::close() {
@@ -26,25 +29,37 @@ DWORD RegistryKey::valueSize(const char* name) {
     if (!handle_) return 0;
     DWORD size = 0;
     // A missing value leaves the size at 0, which is all the callers need to know.
-    RegQueryValueExA(handle_, name, nullptr, nullptr, nullptr, &size);
+    RegQueryValueExW(handle_, widen(name ? name : "").c_str(), nullptr, nullptr, nullptr, &size);
     return size;
 }
 
 bool RegistryKey::readString(const char* name, std::string& out) {
-    const DWORD size = valueSize(name);
-    if (size == 0 || !handle_) return false;
+    if (!handle_) return false;
+    const std::wstring wideName = widen(name ? name : "");
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return false;
+    std::string bytes;
     try {
-        out.assign(size, '\0');
+        // One unit more than stored: a value without a terminator still ends inside the area.
+        bytes.assign(size + sizeof(wchar_t), '\0');
     } catch (const std::bad_alloc&) {
         return false;
     }
     DWORD read = size;
-    const bool ok = RegQueryValueExA(handle_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(out.data()),
-                                     &read) == ERROR_SUCCESS;
-    // The area is exactly the stored size: a value without a terminator fills it to the end,
-    // and the string's own terminator behind the area ends the text there.
-    out.resize(strnlen(out.data(), out.size()));
-    return ok;
+    if (RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &read) !=
+        ERROR_SUCCESS)
+        return false;
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        const auto* text = reinterpret_cast<const wchar_t*>(bytes.data());
+        out = narrow(text, wcsnlen(text, read / sizeof(wchar_t)));
+    } else {
+        // Stored as bytes, read as text in the system's code page, as the narrow call reads it.
+        bytes.resize(read);
+        out = ansiToUtf8(std::string_view(bytes.c_str()));
+    }
+    return true;
 }
 
 bool RegistryKey::readValue(const char* name, std::string& out) {

@@ -7,6 +7,7 @@
 
 #include "os/shell.h"
 #include "os/win32/registry_key.h"
+#include "os/win32/wide.h"
 
 namespace os::detail {
 namespace {
@@ -35,10 +36,11 @@ constexpr const char* appPathsKey = "Software\\Microsoft\\Windows\\CurrentVersio
 bool platformSpecialFolderPath(int folder, std::string& out) {
     IdListOwner ids;
     if (SHGetSpecialFolderLocation(nullptr, folder, &ids.list) != S_OK) return false;
-    char path[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListA(ids.list, path) != FALSE;
+    // The longest path the system hands out, rather than the old limit.
+    std::wstring path(32768, L'\0');
+    const bool ok = SHGetPathFromIDListEx(ids.list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT) != FALSE;
     // A virtual folder has no directory; what the call may have left in the area is not one.
-    out = ok ? path : "";
+    out = ok ? narrow(path.c_str(), wcsnlen(path.c_str(), path.size())) : "";
     return ok;
 }
 

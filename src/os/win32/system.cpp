@@ -2,38 +2,52 @@
 // kernel32. Only Win32 code belongs here.
 #include <windows.h>
 
+#include <bcrypt.h>
+
 #include <cstring>
 #include <string>
 
 #include "os/system.h"
+#include "os/win32/wide.h"
 
 namespace os {
 
 std::string modulePath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, strnlen(path, MAX_PATH));
+    // The area grows until the path fits: an updater deep in a long folder still finds its
+    // script.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return detail::scriptForm(path.substr(0, n));
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
 }
 
 std::string windowsDirectory() {
-    char path[MAX_PATH] = {};
-    GetWindowsDirectoryA(path, MAX_PATH);
-    return std::string(path, strnlen(path, MAX_PATH));
+    wchar_t path[MAX_PATH] = {};
+    const UINT n = GetWindowsDirectoryW(path, MAX_PATH);
+    return n < MAX_PATH ? detail::narrow(path, n) : std::string();
 }
 
 std::string systemDirectory() {
-    char path[MAX_PATH] = {};
-    GetSystemDirectoryA(path, MAX_PATH);
-    return std::string(path, strnlen(path, MAX_PATH));
+    wchar_t path[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    return n < MAX_PATH ? detail::narrow(path, n) : std::string();
+}
+
+bool randomBytes(void* out, size_t size) {
+    return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, static_cast<PUCHAR>(out), static_cast<ULONG>(size),
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
 bool isNtPlatform() {
-    OSVERSIONINFOA info;
+    OSVERSIONINFOW info;
     std::memset(&info, 0, sizeof info);
-    // The size the record had when the platform id was introduced; later fields stay unasked.
-    info.dwOSVersionInfoSize = 148;
+    info.dwOSVersionInfoSize = sizeof info;
     // A failed call leaves the platform id 0, which answers "not NT" as the older family would.
-    GetVersionExA(&info);
+    GetVersionExW(&info);
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 

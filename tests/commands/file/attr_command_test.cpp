@@ -26,7 +26,7 @@ TEST(Attr, SetsTheWordOnTheFilesItMatches) {
         file_trees::writeTree(fixture.dir().path(),
                               {{"app\\a.dll", "a"}, {"app\\b.dll", "b"}, {"app\\c.txt", "c"}, {"app\\x.dll\\", ""}});
         for (const char* name : {"a.dll", "c.txt"}) file_trees::makeReadOnly(fixture.path(std::string("app\\") + name));
-        EXPECT_TRUE(file_trees::runScript("Step").completed) << c.name;
+        EXPECT_TRUE(file_trees::runScript(fixture, "Step").completed) << c.name;
         std::vector<std::string> readOnlyAfter;
         for (const char* name : {"a.dll", "b.dll", "c.txt", "x.dll"})
             if (readOnly(fixture.path(std::string("app\\") + name))) readOnlyAfter.push_back(name);

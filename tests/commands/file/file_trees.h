@@ -12,7 +12,6 @@
 #include "os/files.h"
 #include "run/messages.h"
 #include "run/procedure.h"
-#include "run/process_values.h"
 #include "support/test_support.h"
 
 #ifdef _WIN32
@@ -94,12 +93,13 @@ struct Run {
 };
 
 // Runs `proc` of the script that `fixture` holds, every box recorded.
-inline Run runScript(const char* proc) {
+inline Run runScript(ScriptFixture& fixture, const char* proc) {
     BoxRecorder recorder;
-    mainProcList.assign(proc);
-    Run run{runMain(), {}};
+    RunContext& context = fixture.run();
+    context.mainProcList.assign(proc);
+    Run run{runMain(context), {}};
     for (const RecordedBox& box : recorder.boxes()) run.boxes.push_back(box.text);
-    freeAllProcedures();
+    context.procedures.freeAll();
     return run;
 }
 
@@ -136,7 +136,7 @@ inline Outcome runIn(const Tree& before, const std::string& script, const std::v
     const std::string& dir = fixture.dir().path();
     writeTree(dir, before);
     for (const std::string& path : readOnly) makeReadOnly(dir + "\\" + path);
-    const Run run = runScript(proc);
+    const Run run = runScript(fixture, proc);
     Outcome outcome{run.completed, asScriptWrites(run.boxes, dir), readTree(dir)};
     outcome.after.erase("patch.ini");
     return outcome;
@@ -181,13 +181,13 @@ inline bool makeLink(const std::string& target, const std::string& link) {
     const std::string hostLink = hostPath(link);
     return !hostTarget.empty() && !hostLink.empty() &&
            runOnHost("Z:\\bin\\ln", "/bin/ln -s \"" + hostTarget + "\" \"" + hostLink + "\"",
-                     [&] { return os::fileAttributes(link) != os::InvalidAttributes; }) &&
-           (os::fileAttributes(link) & os::AttributeReparsePoint);
+                     [&] { return os::attributesOf(link) != os::InvalidAttributes; }) &&
+           (os::attributesOf(link) & os::AttributeReparsePoint);
 }
 
 inline void removeLink(const std::string& link) {
     runOnHost("Z:\\bin\\rm", "/bin/rm -f \"" + hostPath(link) + "\"",
-              [&] { return os::fileAttributes(link) == os::InvalidAttributes; });
+              [&] { return os::attributesOf(link) == os::InvalidAttributes; });
 }
 #else
 inline bool makeLink(const std::string& target, const std::string& link) {

@@ -19,8 +19,9 @@ TEST(MakeDir, LeavesWhatExistsAlone) {
 }
 
 TEST(MakeDir, CreatePathLeavesPathsWithoutSeparatorsAlone) {
-    EXPECT_TRUE(createPath(""));
-    EXPECT_TRUE(createPath("no-separator-here"));
+    ScriptFixture fixture("");
+    EXPECT_TRUE(createPath(fixture.run(), ""));
+    EXPECT_TRUE(createPath(fixture.run(), "no-separator-here"));
     EXPECT_FALSE(file_trees::fs::exists("no-separator-here"));
 }
 

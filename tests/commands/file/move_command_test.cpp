@@ -58,7 +58,7 @@ TEST(Move, AcrossFileSystemsCopiesIntoPlaceAndRemoves) {
     }
     file_trees::writeTree(memory, {{"src\\a.txt", "new"}, {"src\\sub\\b.txt", "b"}, {"src\\empty\\", ""}});
     file_trees::writeTree(fixture.path("dst"), {{"a.txt", "old"}, {"keep.txt", "k"}});
-    EXPECT_TRUE(file_trees::runScript("Step").completed);
+    EXPECT_TRUE(file_trees::runScript(fixture, "Step").completed);
     EXPECT_EQ(file_trees::readTree(memory), Tree{});
     EXPECT_EQ(file_trees::readTree(fixture.path("dst")),
               (Tree{{"a.txt", "new"}, {"keep.txt", "k"}, {"sub\\b.txt", "b"}, {"empty\\", ""}}));

@@ -37,10 +37,10 @@ struct LinkedTree {
         return links.make(fixture.path("outside"), fixture.path("src\\out"));
     }
     bool present(const char* relative) const {
-        return os::fileAttributes(fixture.path(relative)) != os::InvalidAttributes;
+        return os::attributesOf(fixture.path(relative)) != os::InvalidAttributes;
     }
     bool isLink(const char* relative) const {
-        const uint32_t attributes = os::fileAttributes(fixture.path(relative));
+        const uint32_t attributes = os::attributesOf(fixture.path(relative));
         return attributes != os::InvalidAttributes && (attributes & os::AttributeReparsePoint);
     }
 };
@@ -81,7 +81,7 @@ TEST(Links, AreNeverFollowedOutOfTheTree) {
         LinkedTree tree(c.script);
         if (!tree.link()) GTEST_SKIP() << "no directory links on this system";
         file_trees::writeTree(tree.fixture.path("dst"), {{"keep.txt", "k"}});
-        const file_trees::Run run = file_trees::runScript("Step");
+        const file_trees::Run run = file_trees::runScript(tree.fixture, "Step");
         EXPECT_EQ(file_trees::readTree(tree.fixture.path("outside")), outside) << c.name;
         if (linksHandledThemselves) {
             EXPECT_TRUE(run.completed) << c.name;
@@ -118,7 +118,7 @@ TEST(Links, ToFilesAreCopiedRemovedAndPassedOverThemselves) {
         ScriptFixture fixture(c.script);
         file_trees::writeTree(fixture.dir().path(), {{"target.txt", "t"}, {"src\\", ""}});
         file_trees::fs::create_symlink("../target.txt", nativePath(fixture.path("src\\link")));
-        EXPECT_TRUE(file_trees::runScript("Step").completed) << c.name;
+        EXPECT_TRUE(file_trees::runScript(fixture, "Step").completed) << c.name;
         Tree after = file_trees::readTree(fixture.dir().path());
         after.erase("patch.ini");
         EXPECT_EQ(after, c.after) << c.name;
@@ -169,7 +169,7 @@ TEST(DestinationInsideSource, IsFoundThroughALink) {
     file_trees::writeTree(fixture.dir().path(), source);
     file_trees::Links links;
     MAKE_LINK_OR_SKIP(links, fixture.path("src"), fixture.path("alias"));
-    const file_trees::Run run = file_trees::runScript("Step");
+    const file_trees::Run run = file_trees::runScript(fixture, "Step");
     EXPECT_FALSE(run.completed);
     EXPECT_EQ(file_trees::readTree(fixture.path("src")), (Tree{{"a.txt", "a"}, {"sub\\b.txt", "b"}}));
 }
@@ -250,7 +250,7 @@ TEST(HalfWrittenFiles, NeverReplaceTheOldOnes) {
         file_trees::Run run;
         {
             WriteLimit limit(64 * 1024);
-            run = file_trees::runScript("Step");
+            run = file_trees::runScript(fixture, "Step");
         }
         EXPECT_FALSE(run.completed) << c.from;
         EXPECT_EQ(file_trees::readTree(fixture.path("old")), (Tree{{"a.txt", "old"}})) << c.from;

@@ -1,6 +1,6 @@
 // The three path tests over the files layer. Portable code only: the answers differ between
 // systems exactly where the files layer says they do.
-#include "commands/file/path_tests.h"
+#include "run/path_tests.h"
 
 #include "os/files.h"
 
@@ -9,8 +9,7 @@
 bool pathExists(const Text& path) { return os::DirectorySearch(path.str()).found(); }
 
 bool getAttributes(const Text& path, uint32_t& attributes) {
-    attributes = os::fileAttributes(path.str());
-    return attributes != os::InvalidAttributes;
+    return os::fileAttributes(path.str(), attributes).ok();
 }
 
 bool isDirectory(const Text& path) {

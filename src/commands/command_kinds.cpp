@@ -1,5 +1,7 @@
 // The table of command kinds, in the order in which a MODE value is compared with them.
 // A kind without a loader is not built into this program and is refused like an unknown one.
+#include "commands/command_kinds.h"
+
 #include "commands/file/attr_command.h"
 #include "commands/file/copy_command.h"
 #include "commands/file/delete_command.h"
@@ -13,7 +15,6 @@
 #include "commands/system/os_version_command.h"
 #include "commands/system/shortcut_command.h"
 #include "commands/system/wait_app_command.h"
-#include "run/command.h"
 #include "run/msgbox_command.h"
 #include "run/switch_command.h"
 
@@ -38,9 +39,3 @@ const CommandKind kinds[] = {
 }  // namespace
 
 std::span<const CommandKind> commandKinds() { return kinds; }
-
-const CommandKind* findCommandKind(const Text& mode) {
-    for (const CommandKind& kind : kinds)
-        if (kind.load && mode.equalsNoCase(kind.mode)) return &kind;
-    return nullptr;
-}

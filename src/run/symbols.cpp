@@ -1,6 +1,6 @@
 // The symbol table and the three expansion passes (symbols, operator groups, ".." steps).
 // Portable: the system is reached only through the OS layer and the lookups of app_paths.
-#include "text/symbols.h"
+#include "run/symbols.h"
 
 #include <string>
 #include <string_view>
@@ -8,9 +8,8 @@
 
 #include "os/shell.h"
 #include "os/system.h"
-#include "run/process_values.h"
-#include "run/script_file.h"
-#include "text/app_paths.h"
+#include "run/app_paths.h"
+#include "run/run_context.h"
 
 namespace {
 
@@ -89,26 +88,21 @@ void SymbolTable::expandValues(const std::function<bool(Text&)>& expand) {
     }
 }
 
-SymbolTable& symbolTable() {
-    static SymbolTable table;
-    return table;
-}
-
-bool buildSymbolTable() {
-    SymbolTable& table = symbolTable();
+bool buildSymbolTable(RunContext& run) {
+    SymbolTable& table = run.symbols;
     Text lines;
-    const int count = readSection(scriptPath.c_str(), "DEFINE", lines);
+    const int count = run.script.readSection("DEFINE", lines);
     table.setEntries(lines, count);
     table.defineSymbol("<Win>", Text(os::windowsDirectory()));
     table.defineSymbol("<Sys>", Text(os::systemDirectory()));
-    table.defineSymbol("<Src>", modulePath.fields(0, -2, "\\"));
+    table.defineSymbol("<Src>", run.modulePath.fields(0, -2, "\\"));
     defineFolder(table, "<Desktop>", os::isNtPlatform() ? os::FolderCommonDesktopDirectory : os::FolderDesktopDirectory);
     defineFolder(table, "<Programs>", os::isNtPlatform() ? os::FolderCommonPrograms : os::FolderPrograms);
-    expandTable();
+    expandTable(table);
     return true;
 }
 
-bool expandSymbols(Text& value) {
+bool expandSymbols(const SymbolTable& table, Text& value) {
     // The count is taken once: references brought in by inserted values are expanded only
     // while iterations remain, which is what keeps a symbol that names itself from looping.
     const int n = value.groupCount("<", ">");
@@ -117,7 +111,7 @@ bool expandSymbols(Text& value) {
     for (int step = 0; step < n; ++step) {
         const Text reference = value.group(i, "<", ">");
         Text symbol;
-        if (symbolTable().lookupSymbol(reference.c_str(), symbol) && fitsAfterReplacing(value, reference, symbol)) {
+        if (table.lookupSymbol(reference.c_str(), symbol) && fitsAfterReplacing(value, reference, symbol)) {
             // The index stays: whatever group now stands at i (one inside the inserted value,
             // or the next one of the original) is looked at next.
             value.replaceGroup(i, "<", ">", symbol.c_str());
@@ -215,19 +209,19 @@ bool collapseDotDot(Text& path) {
     return true;
 }
 
-void expandTable() {
+void expandTable(SymbolTable& table) {
     // In table order: an entry sees the entries before it expanded and those after it not yet.
-    symbolTable().expandValues([](Text& value) {
+    table.expandValues([&table](Text& value) {
         // All three passes run, whichever of them changed something.
-        const bool bySymbols = expandSymbols(value);
+        const bool bySymbols = expandSymbols(table, value);
         const bool byOperators = expandOperators(value);
         const bool byDotDot = collapseDotDot(value);
         return bySymbols || byOperators || byDotDot;
     });
 }
 
-void expandValue(Text& value) {
-    expandSymbols(value);
+void expandValue(const SymbolTable& table, Text& value) {
+    expandSymbols(table, value);
     expandOperators(value);
     collapseDotDot(value);
 }

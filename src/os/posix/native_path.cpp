@@ -1,17 +1,13 @@
-// Resolution of "." and ".." in script paths by their text, for every file the POSIX layer
-// opens on a script's behalf. Only POSIX code belongs here.
-#include "os/posix/path_resolution.h"
+// Script paths turned into the file system's, resolved the way the Windows path functions
+// resolve them before they open anything. Only POSIX code belongs here.
+#include "os/posix/native_path.h"
 
 #include <vector>
 
-#include "os/posix/path_form.h"
-
 namespace os::detail {
+namespace {
 
-std::string resolvedNativePath(const std::string& scriptPath) {
-    const std::string slashed = toNativeForm(scriptPath);
-    if (slashed.empty()) return slashed;
-
+std::string resolved(const std::string& slashed) {
     const bool absolute = slashed.front() == '/';
     const bool trailing = slashed.back() == '/';
     std::vector<std::string> kept;
@@ -40,6 +36,30 @@ std::string resolvedNativePath(const std::string& scriptPath) {
     if (native.empty()) return trailing ? "./" : ".";
     if (trailing && native != "/") native += '/';
     return native;
+}
+
+}  // namespace
+
+std::string nativePath(const std::string& scriptPath) {
+    std::string slashed = scriptPath;
+    bool plain = !slashed.empty() && slashed[0] != '.';
+    for (size_t i = 0; i < slashed.size(); ++i) {
+        char& c = slashed[i];
+        if (c == '/') plain = false;
+        if (c != '\\') continue;
+        c = '/';
+        // Most paths the commands pass hold no "." element and no doubled separator and need
+        // only their separators turned, which matters when every file of a tree is touched.
+        if (i + 1 < slashed.size() && (slashed[i + 1] == '.' || slashed[i + 1] == '\\')) plain = false;
+    }
+    if (plain || slashed.empty()) return slashed;
+    return resolved(slashed);
+}
+
+std::string scriptForm(std::string nativePath) {
+    for (char& c : nativePath)
+        if (c == '/') c = '\\';
+    return nativePath;
 }
 
 }  // namespace os::detail

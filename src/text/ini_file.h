@@ -1,10 +1,12 @@
 // IniFile: the script's INI text taken apart the way the Windows profile functions read it,
 // with the line of every section and entry. Pure C++ without system calls, for both builds.
+// The script is parsed once per run, so every lookup here runs on the parsed sections.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct IniEntry {
@@ -17,13 +19,14 @@ struct IniSection {
     std::string name;  // between "[" and the last "]", blanks trimmed
     int line;          // of the header; 0 for the unnamed section of the lines before any header
     std::vector<IniEntry> entries;
+    // The first entry of each name, by its upper-case name.
+    std::unordered_map<std::string, size_t> firstEntry;
 };
 
 class IniFile {
 public:
-    // `bytes` is the whole file: 8-bit text, UTF-8 after a byte-order mark, or UTF-16 after
-    // its byte-order mark (given back as UTF-8).
-    explicit IniFile(std::string_view bytes);
+    // `text` is the whole file, decoded (script_encoding.h).
+    explicit IniFile(std::string_view text);
 
     // In file order. The first is always the unnamed section of the lines before any header.
     const std::vector<IniSection>& sections() const { return sections_; }
@@ -43,6 +46,9 @@ public:
 
 private:
     std::vector<IniSection> sections_;
+    // The first section of each name, by its upper-case name: a script of many sections is
+    // looked up in constant time, not searched from its start for every key.
+    std::unordered_map<std::string, size_t> firstSection_;
 };
 
 // What GetPrivateProfileStringA gives when the file cannot be opened at all: the fallback,

@@ -1,8 +1,10 @@
 // IniFile: reads INI text with the rules of the Windows profile functions, down to their
 // quirks. Only portable C++ belongs here; the file itself is opened by the OS layer.
-#include "run/ini_file.h"
+#include "text/ini_file.h"
 
 #include <cstdint>
+
+#include "text/ascii.h"
 
 namespace {
 
@@ -27,65 +29,6 @@ std::string_view trim(std::string_view s) { return trimRight(trimLeft(s)); }
 // after the line has been trimmed as a whole.
 std::string_view beforeNul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
-char foldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i])) return false;
-    return true;
-}
-
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// A lone last byte counts as a unit whose other byte is zero, as the Windows reader takes it.
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    std::vector<uint16_t> units;
-    units.reserve(bytes.size() / 2 + 1);
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        const auto first = static_cast<uint8_t>(bytes[i]);
-        const auto second = i + 1 < bytes.size() ? static_cast<uint8_t>(bytes[i + 1]) : uint8_t{0};
-        units.push_back(bigEndian ? uint16_t(first << 8 | second) : uint16_t(second << 8 | first));
-    }
-    std::string out;
-    out.reserve(units.size());
-    for (size_t i = 0; i < units.size(); ++i) {
-        const uint32_t u = units[i];
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u < 0xE000) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
-std::string decodeText(std::string_view bytes) {
-    auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
-    if (startsWith("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-    if (startsWith("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
-    if (startsWith("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
-    return std::string(bytes);
-}
 
 // The value as the string reader copies it into a buffer of `size` bytes: one pair of
 // enclosing quotes (double or single) removed, but only when the whole quoted value fits;
@@ -110,9 +53,9 @@ std::string_view trimFallback(std::string_view fallback) {
 
 }  // namespace
 
-IniFile::IniFile(std::string_view bytes) {
-    const std::string text = decodeText(bytes);
-    sections_.push_back({"", 0, {}});
+IniFile::IniFile(std::string_view text) {
+    sections_.push_back({"", 0, {}, {}});
+    firstSection_.emplace("", 0);
     const std::string_view all(text);
     size_t pos = 0;
     int lineNumber = 0;
@@ -128,7 +71,8 @@ IniFile::IniFile(std::string_view bytes) {
         if (line.front() == '[') {
             const size_t close = line.rfind(']');
             if (close != std::string_view::npos) {
-                sections_.push_back({std::string(beforeNul(trim(line.substr(1, close - 1)))), lineNumber, {}});
+                sections_.push_back({std::string(beforeNul(trim(line.substr(1, close - 1)))), lineNumber, {}, {}});
+                firstSection_.try_emplace(ascii::upperCase(sections_.back().name), sections_.size() - 1);
                 continue;
             }
         }
@@ -137,28 +81,25 @@ IniFile::IniFile(std::string_view bytes) {
         const std::string_view name = equals == std::string_view::npos ? line : trimRight(line.substr(0, equals));
         std::optional<std::string> value;
         if (equals != std::string_view::npos) value = std::string(beforeNul(trimLeft(line.substr(equals + 1))));
-        std::vector<IniEntry>& entries = sections_.back().entries;
+        IniSection& current = sections_.back();
         // The Windows reader folds a run of nameless lines into the first one, so that only
         // that one is ever listed.
-        if (name.empty() && !entries.empty() && entries.back().name.empty()) continue;
-        entries.push_back({std::string(beforeNul(name)), std::move(value), lineNumber});
+        if (name.empty() && !current.entries.empty() && current.entries.back().name.empty()) continue;
+        current.entries.push_back({std::string(beforeNul(name)), std::move(value), lineNumber});
+        current.firstEntry.try_emplace(ascii::upperCase(current.entries.back().name), current.entries.size() - 1);
     }
 }
 
 const IniSection* IniFile::findSection(std::string_view name) const {
-    name = beforeNul(name);
-    for (const IniSection& section : sections_)
-        if (sameName(section.name, name)) return &section;
-    return nullptr;
+    const auto found = firstSection_.find(ascii::upperCase(beforeNul(name)));
+    return found == firstSection_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniEntry* IniFile::findEntry(std::string_view section, std::string_view key) const {
     const IniSection* found = findSection(trim(beforeNul(section)));
     if (!found) return nullptr;
-    key = trim(beforeNul(key));
-    for (const IniEntry& entry : found->entries)
-        if (sameName(entry.name, key)) return &entry;
-    return nullptr;
+    const auto entry = found->firstEntry.find(ascii::upperCase(trim(beforeNul(key))));
+    return entry == found->firstEntry.end() ? nullptr : &found->entries[entry->second];
 }
 
 std::string IniFile::profileString(std::string_view section, std::string_view key, std::string_view fallback,

@@ -33,21 +33,20 @@ private:
     std::vector<Text> entries_;
 };
 
-// The process-wide table.
-SymbolTable& symbolTable();
+struct RunContext;
 
-// Fills the table from DEFINE of the script at `scriptPath` and the five built-ins, then
-// expands the table's own values. Always true.
-bool buildSymbolTable();
+// Fills the run's table from DEFINE of its script and the five built-ins, then expands the
+// table's own values. Always true.
+bool buildSymbolTable(RunContext& run);
 
 // The passes; each is true when it replaced something. What cannot be expanded stays as written.
-bool expandSymbols(Text& value);
+bool expandSymbols(const SymbolTable& table, Text& value);
 bool expandOperators(Text& value);
 bool collapseDotDot(Text& path);
-void expandTable();
+void expandTable(SymbolTable& table);
 
 // The three passes in their order, as every key read goes through them.
-void expandValue(Text& value);
+void expandValue(const SymbolTable& table, Text& value);
 
 // No replacement makes a value longer than this; the reference then stays as written. Script
 // values are read at up to 258 bytes and DEFINE at up to 32767, so only a script that nests

@@ -1,6 +1,6 @@
 // Special folders and application paths over the shell facility of the OS layer; nothing
 // platform-specific belongs here.
-#include "text/app_paths.h"
+#include "run/app_paths.h"
 
 #include <string>
 

@@ -2,6 +2,8 @@
 // holding a space quoted, so that its first word means what it means on Windows.
 #include <string>
 
+#include "commands/command_kinds.h"
+#include "run/run_context.h"
 #include "run/startup.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
         else
             arguments += argument;
     }
-    runUpdater(arguments.c_str());
+    RunContext run;
+    run.kinds = commandKinds();
+    runUpdater(run, arguments.c_str());
     return 0;
 }

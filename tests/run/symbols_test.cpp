@@ -9,11 +9,20 @@
 
 #include "os/shell.h"
 #include "os/system.h"
-#include "run/process_values.h"
+#include "run/symbols.h"
 #include "support/test_support.h"
-#include "text/symbols.h"
 
 namespace {
+
+// The table the cases below fill and expand with.
+SymbolTable& symbolTable() {
+    static SymbolTable table;
+    return table;
+}
+
+bool expandSymbols(Text& value) { return expandSymbols(symbolTable(), value); }
+void expandValue(Text& value) { expandValue(symbolTable(), value); }
+void expandTable() { expandTable(symbolTable()); }
 
 // Answers folder and App Paths lookups from fixed tables and records the folders asked for.
 class FakeShell {
@@ -64,6 +73,15 @@ public:
     ~TableOf() { symbolTable().clear(); }
     TableOf(const TableOf&) = delete;
     TableOf& operator=(const TableOf&) = delete;
+};
+
+// Makes a run's table the one the cases read, for one test.
+class TableFrom {
+public:
+    explicit TableFrom(const SymbolTable& table) { symbolTable() = table; }
+    ~TableFrom() { symbolTable().clear(); }
+    TableFrom(const TableFrom&) = delete;
+    TableFrom& operator=(const TableFrom&) = delete;
 };
 
 std::string valueOf(const char* name) {
@@ -323,6 +341,7 @@ TEST(BuildSymbolTable, DefineComesFirstThenTheBuiltIns) {
     ScriptFixture script(
         "[UPDATER]\r\nNAME=x\r\n[DEFINE]\r\n<Base>=<Programs>\\Tool\r\n<Data>=<Base>\\Data\r\n"
         "<Win>=mine\r\n;<Note>=skipped\r\n<Opt>=a=b\r\n<Files>=a.txt,b.txt\r\n");
+    const TableFrom table(script.run().symbols);
     ASSERT_TRUE(os::isNtPlatform());
     // The common folders are asked for, once each, desktop first.
     EXPECT_EQ(shell.foldersAsked(), (std::vector<int>{0x19, 0x17}));
@@ -350,6 +369,7 @@ TEST(BuildSymbolTable, DefineComesFirstThenTheBuiltIns) {
 TEST(BuildSymbolTable, ReversedDefineOrderLeavesTheInnerReference) {
     FakeShell shell({{0x19, "D:\\Desk"}, {0x17, "P:\\Menu"}}, {});
     ScriptFixture script("[DEFINE]\n<Data>=<Base>\\Data\n<Base>=<Programs>\\Tool\n");
+    const TableFrom table(script.run().symbols);
     EXPECT_EQ(valueOf("<Data>"), "<Programs>\\Tool\\Data");
     EXPECT_EQ(valueOf("<Base>"), "P:\\Menu\\Tool");
     Text key("<Data>");
@@ -360,6 +380,7 @@ TEST(BuildSymbolTable, ReversedDefineOrderLeavesTheInnerReference) {
 TEST(BuildSymbolTable, WithoutDefineTheFiveBuiltInsAreEntriesZeroToFour) {
     FakeShell shell({{0x19, "D:\\Desk"}, {0x17, "P:\\Menu"}}, {});
     ScriptFixture script("[UPDATER]\nNAME=x\n");
+    const TableFrom table(script.run().symbols);
     const char* const names[] = {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>"};
     ASSERT_EQ(symbolTable().count(), 5);
     for (int i = 0; i < 5; ++i) {
@@ -371,6 +392,7 @@ TEST(BuildSymbolTable, WithoutDefineTheFiveBuiltInsAreEntriesZeroToFour) {
 TEST(BuildSymbolTable, AFolderTheSystemCannotNameIsLeftAsWritten) {
     FakeShell shell({{0x17, "P:\\Menu"}}, {});
     ScriptFixture script("[DEFINE]\n<Programs>=mine\n");
+    const TableFrom table(script.run().symbols);
     EXPECT_EQ(valueOf("<Desktop>"), "<not found>");
     EXPECT_EQ(valueOf("<Programs>"), "P:\\Menu");
     Text key("<Desktop>\\x.lnk");
@@ -389,19 +411,17 @@ TEST(BuildSymbolTable, SourceIsTheExecutablePathWithoutItsLastElement) {
         {"C:\\Tools\\Upd\\upd.exe", "C:\\Tools\\Upd"},
         {"upd.exe", "upd.exe"},
     };
-    const std::string savedModule = modulePath.str();
-    const std::string savedScript = scriptPath.str();
     TempDir dir;
-    scriptPath = Text((dir / "missing.ini").c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.executable);
-        modulePath = Text(c.executable);
-        buildSymbolTable();
-        EXPECT_EQ(valueOf("<Src>"), c.source);
-        symbolTable().clear();
+        RunContext run;
+        run.scriptPath = Text((dir / "missing.ini").c_str());
+        run.modulePath = Text(c.executable);
+        buildSymbolTable(run);
+        Text source;
+        EXPECT_TRUE(run.symbols.lookupSymbol("<Src>", source));
+        EXPECT_EQ(source.str(), c.source);
     }
-    modulePath = Text(savedModule);
-    scriptPath = Text(savedScript);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "commands/file/path_tests.h"
+#include "run/path_tests.h"
 #include "os/files.h"
 #include "support/test_support.h"
 

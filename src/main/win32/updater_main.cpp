@@ -1,0 +1,43 @@
+// The Windows entry point: COM for the shortcut writer around the run; the exit code is 0
+// whatever happened, since everything the user needs to know was shown in a box.
+#include <windows.h>
+
+#include <string>
+
+#include "commands/command_kinds.h"
+#include "run/run_context.h"
+#include "run/startup.h"
+
+namespace {
+
+// The command line without the program's name and the blanks after it, as the system hands
+// it to WinMain, but in UTF-8: a caption in any language arrives intact.
+std::string arguments() {
+    const wchar_t* line = GetCommandLineW();
+    if (*line == L'"') {
+        ++line;
+        while (*line && *line != L'"') ++line;
+        if (*line == L'"') ++line;
+    } else {
+        while (*line > L' ') ++line;
+    }
+    while (*line && *line <= L' ') ++line;
+    const std::wstring wide(line);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const HRESULT com = CoInitialize(nullptr);
+    {
+        RunContext run;
+        run.kinds = commandKinds();
+        runUpdater(run, arguments().c_str());
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,311 @@
+// Held directories on Windows: each directory opened as itself (a reparse point is refused,
+// never followed) and kept from being renamed or deleted while it is held, and every entry
+// inside it opened relative to its handle through the native calls, so that no name is
+// looked up again from a path that could have changed. Listings and looks go by the held
+// directory's path. Windows' own refusals are made here too, where Wine does not make them
+// (a read-only target, a link followed). Only Win32 code belongs here.
+#include <windows.h>
+#include <winternl.h>
+
+#include <memory>
+#include <vector>
+
+#include "os/files.h"
+#include "os/win32/handle.h"
+#include "os/win32/wide.h"
+
+namespace os {
+using detail::Handle;
+
+namespace {
+
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Others may read and write below a held directory, but not rename or delete it.
+constexpr DWORD shareHeld = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD copyBlock = 1 << 20;
+// ERROR_STOPPED_ON_SYMLINK, which mingw's headers lack: what the system says when an open
+// meets a link it was asked not to follow.
+constexpr DWORD stoppedOnLink = 681;
+// FileRenameInformation of the native calls, which mingw's headers do not name.
+constexpr int fileRenameInformation = 10;
+
+ErrorCode fromStatus(NTSTATUS status) { return RtlNtStatusToDosError(status); }
+
+// Opens `name` inside the directory `root`; the status of the native call.
+NTSTATUS openInside(HANDLE root, const std::string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                    ULONG options, Handle& out) {
+    std::wstring wide = detail::widen(name);
+    UNICODE_STRING unicode;
+    unicode.Buffer = wide.data();
+    unicode.Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+    unicode.MaximumLength = unicode.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, root, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE handle = nullptr;
+    const NTSTATUS status = NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr,
+                                         FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                         options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(status)) out.reset(handle);
+    return status;
+}
+
+DWORD attributesOfHandle(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return INVALID_FILE_ATTRIBUTES;
+    return tag.FileAttributes;
+}
+
+bool isReparse(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+// Whether a handle opened as `path` itself is what the path names. Windows opens a link itself
+// when asked to; Wine follows a link to a directory all the same, and then only the path
+// still shows the link: whatever the handle leads to is not the entry, and is not touched.
+bool followedALink(HANDLE handle, const std::string& path) {
+    if (isReparse(attributesOfHandle(handle))) return false;
+    const DWORD own = ::GetFileAttributesW(detail::systemPath(path).c_str());
+    return own != INVALID_FILE_ATTRIBUTES && isReparse(own);
+}
+
+// Windows refuses to replace or delete a read-only file, and a directory in place of a file;
+// Wine replaces and deletes read-only files, so the refusal is made here for both.
+ErrorCode refusalToReplace(DWORD attributes) {
+    if (isReparse(attributes)) return 0;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return ERROR_ACCESS_DENIED;
+    return 0;
+}
+
+bool deleteOnClose(HANDLE handle, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+bool copyData(HANDLE in, HANDLE out) {
+    const std::unique_ptr<char[]> buffer(new char[copyBlock]);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(in, buffer.get(), copyBlock, &got, nullptr)) return false;
+        if (got == 0) return true;
+        for (DWORD done = 0; done < got;) {
+            DWORD written = 0;
+            if (!::WriteFile(out, buffer.get() + done, got - done, &written, nullptr) || written == 0) return false;
+            done += written;
+        }
+    }
+}
+
+// The root of a drive or of the current drive where a path's parent is only its drive.
+std::string directoryPath(const std::string& path) {
+    if (path.empty()) return "\\";
+    if (path.size() == 2 && path[1] == ':') return path + "\\";
+    return path;
+}
+
+}  // namespace
+
+struct Directory::Impl {
+    Handle handle;
+};
+
+Directory::Directory() = default;
+Directory::~Directory() = default;
+Directory::Directory(Directory&&) noexcept = default;
+Directory& Directory::operator=(Directory&&) noexcept = default;
+
+Result Directory::open(const std::string& path, Directory& out) {
+    const std::wstring system = detail::systemPath(directoryPath(path));
+    const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    Handle handle(::CreateFileW(system.c_str(), access, shareHeld, nullptr, OPEN_EXISTING, flags, nullptr));
+    // Someone holds it in a way that lets it be deleted: it is still opened as itself.
+    if (!handle.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION)
+        handle.reset(::CreateFileW(system.c_str(), access, shareAll, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!handle.valid()) return Result::fail(Operation::Open, path, ::GetLastError());
+    if (followedALink(handle.get(), directoryPath(path))) return Result::fail(Operation::Open, path, stoppedOnLink);
+    const DWORD attributes = attributesOfHandle(handle.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Open, path, ::GetLastError());
+    if (isReparse(attributes)) return Result::fail(Operation::Open, path, stoppedOnLink);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Result::fail(Operation::Open, path, ERROR_DIRECTORY);
+    out.impl_ = std::make_unique<Impl>();
+    out.impl_->handle = std::move(handle);
+    out.path_ = path;
+    return {};
+}
+
+bool Directory::isOpen() const { return impl_ && impl_->handle.valid(); }
+
+std::string Directory::pathOf(const std::string& name) const { return path_ + "\\" + name; }
+
+Result Directory::list(const std::string& pattern, std::vector<FoundEntry>& out) const {
+    out.clear();
+    DirectorySearch search(pathOf(pattern));
+    for (; search.found(); search.next()) {
+        const FoundEntry& entry = search.entry();
+        if (entry.name != "." && entry.name != "..") out.push_back(entry);
+    }
+    const Result& result = search.result();
+    // A pattern that matches nothing is an empty listing; the caller decides what that means.
+    if (!result && !isNotFound(result.error()) && result.error() != ERROR_NO_MORE_FILES)
+        return Result::fail(Operation::List, path_, result.error());
+    return {};
+}
+
+Result Directory::look(const std::string& name, FoundEntry& out) const {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(detail::systemPath(pathOf(name)).c_str(), GetFileExInfoStandard, &data))
+        return Result::fail(Operation::Look, pathOf(name), ::GetLastError());
+    out = {name, data.dwFileAttributes, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow};
+    return {};
+}
+
+Result Directory::openChild(const std::string& name, Directory& out) const {
+    Handle handle;
+    const ACCESS_MASK access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+    NTSTATUS status = openInside(impl_->handle.get(), name, access, shareHeld, FILE_OPEN,
+                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
+    if (status == static_cast<NTSTATUS>(0xC0000043L))  // a sharing violation: opened as itself all the same
+        status = openInside(impl_->handle.get(), name, access, shareAll, FILE_OPEN,
+                            FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Open, pathOf(name), fromStatus(status));
+    if (isReparse(attributesOfHandle(handle.get())) || followedALink(handle.get(), pathOf(name)))
+        return Result::fail(Operation::Open, pathOf(name), stoppedOnLink);
+    out.impl_ = std::make_unique<Impl>();
+    out.impl_->handle = std::move(handle);
+    out.path_ = pathOf(name);
+    return {};
+}
+
+Result Directory::createChild(const std::string& name) const {
+    Handle handle;
+    const NTSTATUS status =
+        openInside(impl_->handle.get(), name, FILE_LIST_DIRECTORY, shareAll, FILE_CREATE, FILE_DIRECTORY_FILE, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::CreateDirectory, pathOf(name), fromStatus(status));
+    return {};
+}
+
+Result Directory::removeFile(const std::string& name) const {
+    Handle handle;
+    const NTSTATUS status = openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
+                                       FILE_OPEN_REPARSE_POINT, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Delete, pathOf(name), fromStatus(status));
+    if (followedALink(handle.get(), pathOf(name))) return Result::fail(Operation::Delete, pathOf(name), stoppedOnLink);
+    const DWORD attributes = attributesOfHandle(handle.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Delete, pathOf(name), ::GetLastError());
+    if (const ErrorCode refused = refusalToReplace(attributes))
+        return Result::fail(Operation::Delete, pathOf(name), refused);
+    if (!deleteOnClose(handle.get(), true)) return Result::fail(Operation::Delete, pathOf(name), ::GetLastError());
+    return {};
+}
+
+Result Directory::removeChild(const std::string& name) const {
+    Handle handle;
+    const NTSTATUS status = openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
+                                       FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::RemoveDirectory, pathOf(name), fromStatus(status));
+    const DWORD attributes = attributesOfHandle(handle.get());
+    if (isReparse(attributes) || followedALink(handle.get(), pathOf(name))) return Result::fail(Operation::RemoveDirectory, pathOf(name), ERROR_DIRECTORY);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return Result::fail(Operation::RemoveDirectory, pathOf(name), ERROR_ACCESS_DENIED);
+    if (!deleteOnClose(handle.get(), true))
+        return Result::fail(Operation::RemoveDirectory, pathOf(name), ::GetLastError());
+    return {};
+}
+
+Result Directory::setAttributes(const std::string& name, uint32_t attributes) const {
+    Handle handle;
+    const NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                       shareAll, FILE_OPEN, FILE_OPEN_REPARSE_POINT, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::SetAttributes, pathOf(name), fromStatus(status));
+    if (isReparse(attributesOfHandle(handle.get())) || followedALink(handle.get(), pathOf(name)))
+        return Result::fail(Operation::SetAttributes, pathOf(name), stoppedOnLink);
+    // As SetFileAttributesW hands the word on: "normal" stands for no other bit, and times
+    // of 0 stay as they are.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes | FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileInformationByHandle(handle.get(), FileBasicInfo, &basic, sizeof basic))
+        return Result::fail(Operation::SetAttributes, pathOf(name), ::GetLastError());
+    return {};
+}
+
+Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName) const {
+    Handle in;
+    NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN,
+                                 FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY, in);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Copy, pathOf(name), fromStatus(status));
+    if (followedALink(in.get(), pathOf(name))) return Result::fail(Operation::Copy, pathOf(name), stoppedOnLink);
+    FILE_BASIC_INFO source{};
+    if (!::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &source, sizeof source))
+        return Result::fail(Operation::Read, pathOf(name), ::GetLastError());
+    if (isReparse(source.FileAttributes)) {
+        // The link itself, as the system copies one: a new link to the same place.
+        in.reset();
+        if (!::CopyFileExW(detail::systemPath(pathOf(name)).c_str(), detail::systemPath(to.pathOf(toName)).c_str(),
+                           nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK))
+            return Result::fail(Operation::Copy, pathOf(name), ::GetLastError());
+        return {};
+    }
+    if (source.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Result::fail(Operation::Copy, pathOf(name), ERROR_ACCESS_DENIED);
+    if (::GetFileType(in.get()) != FILE_TYPE_DISK) return Result::fail(Operation::Copy, pathOf(name), NotAFileOrDirectory);
+
+    Handle out;
+    status = openInside(to.impl_->handle.get(), toName, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | DELETE, 0,
+                        FILE_CREATE, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, out);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Create, to.pathOf(toName), fromStatus(status));
+    // The copy keeps the source's attribute word and last-write time, as CopyFileW's does; a
+    // copy that fails part-way goes when its handle closes.
+    FILE_BASIC_INFO copied{};
+    copied.LastWriteTime = source.LastWriteTime;
+    copied.FileAttributes = source.FileAttributes | FILE_ATTRIBUTE_NORMAL;
+    if (!copyData(in.get(), out.get()) ||
+        !::SetFileInformationByHandle(out.get(), FileBasicInfo, &copied, sizeof copied)) {
+        const DWORD error = ::GetLastError();
+        deleteOnClose(out.get(), true);
+        return Result::fail(Operation::Write, to.pathOf(toName), error);
+    }
+    return {};
+}
+
+Result Directory::checkReplaceable(const std::string& name) const {
+    const DWORD attributes = ::GetFileAttributesW(detail::systemPath(pathOf(name)).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (isNotFound(error)) return {};
+        return Result::fail(Operation::Look, pathOf(name), error);
+    }
+    if (const ErrorCode refused = refusalToReplace(attributes))
+        return Result::fail(Operation::Replace, pathOf(name), refused);
+    return {};
+}
+
+Result Directory::moveTo(const std::string& name, const Directory& to, const std::string& toName, bool replace) const {
+    const Operation operation = replace ? Operation::Replace : Operation::Move;
+    if (replace)
+        if (Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
+    Handle moved;
+    const NTSTATUS status =
+        openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN, FILE_OPEN_REPARSE_POINT, moved);
+    if (!NT_SUCCESS(status)) return Result::fail(operation, pathOf(name), fromStatus(status));
+    if (followedALink(moved.get(), pathOf(name))) return Result::fail(operation, pathOf(name), stoppedOnLink);
+    const std::wstring target = detail::widen(toName);
+    const size_t size = offsetof(FILE_RENAME_INFO, FileName) + (target.size() + 1) * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(size, 0);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = to.impl_->handle.get();
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), rename->FileName);
+    // The native call: the kernel32 one refuses a rename relative to a directory under Wine.
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS renamed = NtSetInformationFile(moved.get(), &io, rename, static_cast<ULONG>(size),
+                                                  static_cast<FILE_INFORMATION_CLASS>(fileRenameInformation));
+    if (!NT_SUCCESS(renamed)) {
+        const ErrorCode error = fromStatus(renamed);
+        return Result::fail(operation, isCrossVolume(error) ? pathOf(name) : to.pathOf(toName), error);
+    }
+    return {};
+}
+
+}  // namespace os
