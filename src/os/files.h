@@ -98,8 +98,9 @@ public:
     // A new subdirectory; anything already there makes it fail.
     Result createChild(const std::string& name) const;
 
-    // The file or link `name` removed. A read-only file is refused, as Windows refuses it.
-    Result removeFile(const std::string& name) const;
+    // The file or link `name` removed. A read-only file is refused, as Windows refuses it;
+    // `listed` is its attribute word where a listing has just given it, which spares a look.
+    Result removeFile(const std::string& name, uint32_t listed = InvalidAttributes) const;
     // The empty subdirectory `name` removed; a read-only one is refused.
     Result removeChild(const std::string& name) const;
     // The whole attribute word of file `name` replaced; a link is refused.
@@ -121,6 +122,8 @@ public:
     struct Impl;
 
 private:
+    Result removeEntry(const std::string& name, bool directory, uint32_t listed) const;
+
     std::unique_ptr<Impl> impl_;
     std::string path_;
 };

@@ -12,6 +12,12 @@ void RunContext::showError(MessageId id, std::initializer_list<MessageArg> args,
     os::showBox(text, caption.forDisplay(), os::BoxIconError);
 }
 
+bool RunContext::succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args) {
+    if (result) return true;
+    showError(id, args, &result.failure());
+    return false;
+}
+
 int RunContext::showScriptBox(const Text& text, unsigned style) {
     if (keepMessages) return os::AnswerOk;
     return os::showBox(text.str(), caption.forDisplay(), style);

@@ -36,6 +36,9 @@ struct RunContext {
     // Reports message `id` in an error box with the current caption. `failure`, where a
     // system call failed, is what failed and why.
     void showError(MessageId id, std::initializer_list<MessageArg> args = {}, const os::Failure* failure = nullptr);
+    // True when `result` is a success; otherwise reports message `id` with the failure and is
+    // false, which stops the run.
+    bool succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args);
     // Shows a script's own text (MSGBOX, CRC) with the current caption; returns the answer.
     int showScriptBox(const Text& text, unsigned style);
 };

@@ -4,7 +4,7 @@
 #include "commands/file/attr_command.h"
 
 #include "commands/file/file_actions.h"
-#include "commands/file/item_loop.h"
+#include "run/item_loop.h"
 #include "commands/file/walker.h"
 
 os::Result applyAttributes(RunContext& run, const Text& path, uint32_t attributes) {
@@ -29,9 +29,7 @@ bool executeAttrCommand(RunContext& run, Command& record) {
     return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text file = listItem(command.file, i);
         const uint32_t attributes = listItem(command.arg, i).toHex();
-        const os::Result result = applyAttributes(run, file, attributes);
-        if (result) return true;
-        run.showError(MessageId::AttributeFailed, {file, static_cast<unsigned>(attributes)}, &result.failure());
-        return false;
+        return run.succeeded(applyAttributes(run, file, attributes), MessageId::AttributeFailed,
+                             {file, static_cast<unsigned>(attributes)});
     });
 }

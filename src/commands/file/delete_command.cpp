@@ -3,7 +3,7 @@
 #include "commands/file/delete_command.h"
 
 #include "commands/file/file_actions.h"
-#include "commands/file/item_loop.h"
+#include "run/item_loop.h"
 #include "commands/file/walker.h"
 #include "run/path_tests.h"
 
@@ -13,7 +13,7 @@ os::Result deleteItem(RunContext& run, const Text& path) {
     const auto remove = [&actions](const Visit& visit) -> os::Result {
         switch (visit.kind) {
         case VisitKind::FileEntry:
-        case VisitKind::LinkEntry: return actions.removeFile(visit.directory, visit.name());
+        case VisitKind::LinkEntry: return actions.removeFile(visit.directory, visit.name(), visit.entry.attributes);
         case VisitKind::EnterDirectory: return {};
         case VisitKind::LeaveDirectory: return actions.removeDirectory(visit.directory, visit.name());
         }
@@ -38,9 +38,6 @@ bool executeDeleteCommand(RunContext& run, Command& record) {
     auto& command = static_cast<DeleteCommand&>(record);
     return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text item = listItem(command.file, i);
-        const os::Result result = deleteItem(run, item);
-        if (result) return true;
-        run.showError(MessageId::DeleteFailed, {item}, &result.failure());
-        return false;
+        return run.succeeded(deleteItem(run, item), MessageId::DeleteFailed, {item});
     });
 }

@@ -2,8 +2,7 @@
 #include "commands/file/exist_command.h"
 
 #include "run/path_tests.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 std::unique_ptr<Command> loadExistCommand(RunContext& run, const Text& section) {
     auto record = newRecord<ExistCommand>(run, section, "EXIST_INFO");
@@ -13,11 +12,8 @@ std::unique_ptr<Command> loadExistCommand(RunContext& run, const Text& section) 
 
 bool executeExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<ExistCommand&>(record);
-    const int count = itemCount(exist.file);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {exist.section, "FILE"});
-        return false;
-    }
+    const int count = countItems(run, exist, exist.file, "FILE");
+    if (count == 0) return false;
     for (int i = 0; i < count; ++i)
         if (!pathExists(listItem(exist.file, i))) return true;
     exist.result = true;

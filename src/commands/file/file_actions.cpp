@@ -26,7 +26,9 @@ os::Result FileActions::createDirectory(const os::Directory& in, const std::stri
     return in.createChild(name);
 }
 
-os::Result FileActions::removeFile(const os::Directory& in, const std::string& name) { return in.removeFile(name); }
+os::Result FileActions::removeFile(const os::Directory& in, const std::string& name, uint32_t listed) {
+    return in.removeFile(name, listed);
+}
 
 os::Result FileActions::removeDirectory(const os::Directory& in, const std::string& name) {
     return in.removeChild(name);

@@ -15,7 +15,8 @@ public:
     explicit FileActions(RunContext& run) : run_(run) {}
 
     os::Result createDirectory(const os::Directory& in, const std::string& name);
-    os::Result removeFile(const os::Directory& in, const std::string& name);
+    // `listed`: the attribute word the walk's listing gave, where there is one.
+    os::Result removeFile(const os::Directory& in, const std::string& name, uint32_t listed = os::InvalidAttributes);
     os::Result removeDirectory(const os::Directory& in, const std::string& name);
     os::Result setAttributes(const os::Directory& in, const std::string& name, uint32_t attributes);
 

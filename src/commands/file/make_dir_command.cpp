@@ -3,7 +3,7 @@
 #include "commands/file/make_dir_command.h"
 
 #include "commands/file/file_actions.h"
-#include "commands/file/item_loop.h"
+#include "run/item_loop.h"
 #include "commands/file/walker.h"
 #include "run/path_tests.h"
 
@@ -35,9 +35,6 @@ bool executeMakeDirCommand(RunContext& run, Command& record) {
     auto& makeDir = static_cast<MakeDirCommand&>(record);
     return forEachItem(run, makeDir, makeDir.dir, "DIR", [&](int i) {
         const Text item = listItem(makeDir.dir, i);
-        const os::Result result = createPath(run, item);
-        if (result) return true;
-        run.showError(MessageId::MakeDirFailed, {item}, &result.failure());
-        return false;
+        return run.succeeded(createPath(run, item), MessageId::MakeDirFailed, {item});
     });
 }

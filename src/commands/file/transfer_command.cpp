@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/file/file_actions.h"
-#include "commands/file/item_loop.h"
+#include "run/item_loop.h"
 #include "commands/file/make_dir_command.h"
 #include "commands/file/walker.h"
 #include "os/files.h"
@@ -148,9 +148,6 @@ bool executeTransferCommand(RunContext& run, Command& record, const TransferKind
     return forEachItem(run, transfer, transfer.from, "FROM", [&](int i) {
         const Text from = listItem(transfer.from, i);
         const Text to = listItem(transfer.to, i);
-        const os::Result result = transferItem(run, from, to, kind);
-        if (result) return true;
-        run.showError(kind.failure, {from, to}, &result.failure());
-        return false;
+        return run.succeeded(transferItem(run, from, to, kind), kind.failure, {from, to});
     });
 }

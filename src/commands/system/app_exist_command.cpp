@@ -2,8 +2,7 @@
 #include "commands/system/app_exist_command.h"
 
 #include "commands/system/process_lookup.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 std::unique_ptr<Command> loadAppExistCommand(RunContext& run, const Text& section) {
     // Both process commands name the same object when memory runs out.
@@ -14,11 +13,8 @@ std::unique_ptr<Command> loadAppExistCommand(RunContext& run, const Text& sectio
 
 bool executeAppExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<AppExistCommand&>(record);
-    const int count = itemCount(exist.app);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {exist.section, "APP"});
-        return false;
-    }
+    const int count = countItems(run, exist, exist.app, "APP");
+    if (count == 0) return false;
     for (int i = 0; i < count; ++i)
         if (findProcess(listItem(exist.app, i)) == 0) return true;
     exist.result = true;

@@ -5,8 +5,7 @@
 #include "commands/system/crc32.h"
 #include "os/dialog.h"
 #include "os/file_data.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 namespace {
 
@@ -38,11 +37,8 @@ std::unique_ptr<Command> loadCrcCommand(RunContext& run, const Text& section) {
 
 bool executeCrcCommand(RunContext& run, Command& record) {
     auto& check = static_cast<CrcCommand&>(record);
-    const int count = itemCount(check.file);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {check.section, "FILE"});
-        return false;
-    }
+    const int count = countItems(run, check, check.file, "FILE");
+    if (count == 0) return false;
     const bool all = check.type.equalsNoCase("AND");
     ByteBuffer block;
     for (int i = 0; i < count; ++i) {

@@ -4,8 +4,7 @@
 #include <cstdint>
 
 #include "os/file_data.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 std::unique_ptr<Command> loadDateCommand(RunContext& run, const Text& section) {
     auto record = newRecord<DateCommand>(run, section, "DATE_INFO");
@@ -15,11 +14,8 @@ std::unique_ptr<Command> loadDateCommand(RunContext& run, const Text& section) {
 
 bool executeDateCommand(RunContext& run, Command& record) {
     auto& date = static_cast<DateCommand&>(record);
-    const int count = itemCount(date.file);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {date.section, "FILE"});
-        return false;
-    }
+    const int count = countItems(run, date, date.file, "FILE");
+    if (count == 0) return false;
     for (int i = 0; i < count; ++i) {
         if (!isFileOnOrAfter(listItem(date.file, i), date.date)) {
             date.result = true;

@@ -3,8 +3,7 @@
 
 #include "os/process.h"
 #include "run/key_reader.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section) {
     auto record = newRecord<LaunchCommand>(run, section, "LAUNCH_INFO");
@@ -16,21 +15,11 @@ std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section)
 
 bool executeLaunchCommand(RunContext& run, Command& record) {
     auto& launch = static_cast<LaunchCommand&>(record);
-    const int count = itemCount(launch.file);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {launch.section, "FILE"});
-        return false;
-    }
-    for (int i = 0; i < count; ++i) {
+    return forEachItem(run, launch, launch.file, "FILE", [&](int i) {
         const Text file = listItem(launch.file, i);
         const Text params = listItem(launch.param, i);
-        if (const os::Result result = launchProgram(file, params, launch.isWait); !result) {
-            run.showError(MessageId::LaunchFailed, {file, params}, &result.failure());
-            return false;
-        }
-    }
-    launch.result = true;
-    return true;
+        return run.succeeded(launchProgram(file, params, launch.isWait), MessageId::LaunchFailed, {file, params});
+    });
 }
 
 bool directoryOf(const Text& path, Text& out) {

@@ -4,8 +4,7 @@
 #include "commands/file/make_dir_command.h"
 #include "commands/system/launch_command.h"
 #include "os/shortcut.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 namespace {
 
@@ -33,25 +32,16 @@ std::unique_ptr<Command> loadShortcutCommand(RunContext& run, const Text& sectio
 
 bool executeShortcutCommand(RunContext& run, Command& record) {
     auto& link = static_cast<ShortcutCommand&>(record);
-    const int count = itemCount(link.src);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {link.section, "SRC"});
-        return false;
-    }
-    for (int i = 0; i < count; ++i) {
+    return forEachItem(run, link, link.src, "SRC", [&](int i) {
         const Text src = listItem(link.src, i);
         const Text dst = listItem(link.dst, i);
         const Text param = listItem(link.param, i);
         const int show = link.showCmd.field(i, ",").toInt();
         // A directory still missing afterwards shows up as a failure to save.
         (void)createPath(run, dst.fields(0, -2, "\\"));
-        if (const os::Result result = createShortcut(src, dst.concat(".LNK"), param, show); !result) {
-            run.showError(MessageId::ShortcutFailed, {src, dst}, &result.failure());
-            return false;
-        }
-    }
-    link.result = true;
-    return true;
+        return run.succeeded(createShortcut(src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed,
+                             {src, dst});
+    });
 }
 
 os::Result createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show) {

@@ -4,8 +4,7 @@
 
 #include "commands/system/process_lookup.h"
 #include "os/process.h"
-#include "run/list_items.h"
-#include "run/run_context.h"
+#include "run/item_loop.h"
 
 std::unique_ptr<Command> loadWaitAppCommand(RunContext& run, const Text& section) {
     auto record = newRecord<WaitAppCommand>(run, section, "WAITAPP_INFO");
@@ -15,11 +14,8 @@ std::unique_ptr<Command> loadWaitAppCommand(RunContext& run, const Text& section
 
 bool executeWaitAppCommand(RunContext& run, Command& record) {
     auto& wait = static_cast<WaitAppCommand&>(record);
-    const int count = itemCount(wait.app);
-    if (count == 0) {
-        run.showError(MessageId::WrongItemCount, {wait.section, "APP"});
-        return false;
-    }
+    const int count = countItems(run, wait, wait.app, "APP");
+    if (count == 0) return false;
     for (int i = 0; i < count; ++i) {
         // -1 reaches the system as 0xFFFFFFFF, its value for no limit.
         const auto limit = static_cast<uint32_t>(listItem(wait.tick, i).toInt());

@@ -25,7 +25,7 @@ namespace {
 // Windows keeps a read-only file or directory from being overwritten or deleted whoever
 // asks; without this check the owner (and root always) could. A link has no protection of
 // its own.
-bool readOnly(const struct stat& s) { return !S_ISLNK(s.st_mode) && !(s.st_mode & S_IWUSR); }
+bool keptReadOnly(uint32_t word) { return (word & AttributeReadOnly) && !isLinkWord(word); }
 
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -139,27 +139,27 @@ Result Directory::createChild(const std::string& name) const {
     return {};
 }
 
-Result Directory::removeFile(const std::string& name) const {
-    struct stat s;
-    if (::fstatat(impl_->fd.get(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0)
-        return Result::fail(Operation::Delete, pathOf(name), lastError());
-    if (S_ISDIR(s.st_mode)) return Result::fail(Operation::Delete, pathOf(name), EISDIR);
-    if (readOnly(s)) return Result::fail(Operation::Delete, pathOf(name), EACCES);
-    if (::unlinkat(impl_->fd.get(), name.c_str(), 0) != 0)
-        return Result::fail(Operation::Delete, pathOf(name), lastError());
+// Removes a file or link (unlinkat) or an empty directory (with AT_REMOVEDIR), refusing the
+// other kind and what Windows keeps read-only.
+Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
+    const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
+    if (listed == InvalidAttributes) {
+        FoundEntry own;
+        if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, own))
+            return Result::fail(operation, pathOf(name), static_cast<ErrorCode>(error));
+        listed = own.attributes;
+    }
+    if (isDirectoryWord(listed) != directory)
+        return Result::fail(operation, pathOf(name), directory ? ENOTDIR : EISDIR);
+    if (keptReadOnly(listed)) return Result::fail(operation, pathOf(name), EACCES);
+    if (::unlinkat(impl_->fd.get(), name.c_str(), directory ? AT_REMOVEDIR : 0) != 0)
+        return Result::fail(operation, pathOf(name), lastError());
     return {};
 }
 
-Result Directory::removeChild(const std::string& name) const {
-    struct stat s;
-    if (::fstatat(impl_->fd.get(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0)
-        return Result::fail(Operation::RemoveDirectory, pathOf(name), lastError());
-    if (!S_ISDIR(s.st_mode)) return Result::fail(Operation::RemoveDirectory, pathOf(name), ENOTDIR);
-    if (readOnly(s)) return Result::fail(Operation::RemoveDirectory, pathOf(name), EACCES);
-    if (::unlinkat(impl_->fd.get(), name.c_str(), AT_REMOVEDIR) != 0)
-        return Result::fail(Operation::RemoveDirectory, pathOf(name), lastError());
-    return {};
-}
+Result Directory::removeFile(const std::string& name, uint32_t listed) const { return removeEntry(name, false, listed); }
+
+Result Directory::removeChild(const std::string& name) const { return removeEntry(name, true, InvalidAttributes); }
 
 // Only the read-only bit has a counterpart in the mode: set, it takes every write bit away;
 // cleared, it gives the owner's back. Hidden, system and archive have none and are ignored.
@@ -218,13 +218,13 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
 }
 
 Result Directory::checkReplaceable(const std::string& name) const {
-    struct stat existing;
-    if (::fstatat(impl_->fd.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT) return {};
-        return Result::fail(Operation::Look, pathOf(name), lastError());
+    FoundEntry existing;
+    if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, existing)) {
+        if (error == ENOENT) return {};
+        return Result::fail(Operation::Look, pathOf(name), static_cast<ErrorCode>(error));
     }
-    if (S_ISDIR(existing.st_mode)) return Result::fail(Operation::Replace, pathOf(name), EISDIR);
-    if (readOnly(existing)) return Result::fail(Operation::Replace, pathOf(name), EACCES);
+    if (isDirectoryWord(existing.attributes)) return Result::fail(Operation::Replace, pathOf(name), EISDIR);
+    if (keptReadOnly(existing.attributes)) return Result::fail(Operation::Replace, pathOf(name), EACCES);
     return {};
 }
 

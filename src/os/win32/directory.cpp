@@ -184,33 +184,29 @@ Result Directory::createChild(const std::string& name) const {
     return {};
 }
 
-Result Directory::removeFile(const std::string& name) const {
+// Removes a file or link, or an empty directory, through a handle opened on the entry itself,
+// refusing the other kind and what Windows keeps read-only.
+// The word a listing gave is not needed: the handle tells the same at no extra cost.
+Result Directory::removeEntry(const std::string& name, bool directory, uint32_t) const {
+    const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     Handle handle;
     const NTSTATUS status = openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
-                                       FILE_OPEN_REPARSE_POINT, handle);
-    if (!NT_SUCCESS(status)) return Result::fail(Operation::Delete, pathOf(name), fromStatus(status));
-    if (followedALink(handle.get(), pathOf(name))) return Result::fail(Operation::Delete, pathOf(name), stoppedOnLink);
+                                       (directory ? FILE_DIRECTORY_FILE : 0) | FILE_OPEN_REPARSE_POINT, handle);
+    if (!NT_SUCCESS(status)) return Result::fail(operation, pathOf(name), fromStatus(status));
+    if (followedALink(handle.get(), pathOf(name))) return Result::fail(operation, pathOf(name), stoppedOnLink);
     const DWORD attributes = attributesOfHandle(handle.get());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Delete, pathOf(name), ::GetLastError());
-    if (const ErrorCode refused = refusalToReplace(attributes))
-        return Result::fail(Operation::Delete, pathOf(name), refused);
-    if (!deleteOnClose(handle.get(), true)) return Result::fail(Operation::Delete, pathOf(name), ::GetLastError());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(operation, pathOf(name), ::GetLastError());
+    // A link to a directory is removed as a file is: as itself, not as the directory.
+    if (directory && isReparse(attributes)) return Result::fail(operation, pathOf(name), ERROR_DIRECTORY);
+    const DWORD kept = directory ? (attributes & FILE_ATTRIBUTE_READONLY) : refusalToReplace(attributes);
+    if (kept) return Result::fail(operation, pathOf(name), ERROR_ACCESS_DENIED);
+    if (!deleteOnClose(handle.get(), true)) return Result::fail(operation, pathOf(name), ::GetLastError());
     return {};
 }
 
-Result Directory::removeChild(const std::string& name) const {
-    Handle handle;
-    const NTSTATUS status = openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
-                                       FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
-    if (!NT_SUCCESS(status)) return Result::fail(Operation::RemoveDirectory, pathOf(name), fromStatus(status));
-    const DWORD attributes = attributesOfHandle(handle.get());
-    if (isReparse(attributes) || followedALink(handle.get(), pathOf(name))) return Result::fail(Operation::RemoveDirectory, pathOf(name), ERROR_DIRECTORY);
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        return Result::fail(Operation::RemoveDirectory, pathOf(name), ERROR_ACCESS_DENIED);
-    if (!deleteOnClose(handle.get(), true))
-        return Result::fail(Operation::RemoveDirectory, pathOf(name), ::GetLastError());
-    return {};
-}
+Result Directory::removeFile(const std::string& name, uint32_t listed) const { return removeEntry(name, false, listed); }
+
+Result Directory::removeChild(const std::string& name) const { return removeEntry(name, true, InvalidAttributes); }
 
 Result Directory::setAttributes(const std::string& name, uint32_t attributes) const {
     Handle handle;

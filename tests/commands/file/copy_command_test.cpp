@@ -2,6 +2,7 @@
 // behind, and the result flag. (Where each kind of source lands is in file_commands.json.)
 #include <gtest/gtest.h>
 
+#include "commands/file/copy_command.h"
 #include "commands/file/file_trees.h"
 
 namespace {
@@ -54,6 +55,28 @@ TEST(Copy, SetsTheResultFlagWhenEveryPairWasCopied) {
                                                                        {"TEXT", "copied"}, {"ISABORT", ""}});
     const Outcome outcome = file_trees::runIn({{"a.txt", "a"}}, script, {}, "Step,Check");
     EXPECT_EQ(outcome.boxes, std::vector<std::string>{"copied"});
+}
+
+// The failure a box is made from names the deepest path that failed and the system's own
+// error, not only the pair the script named.
+TEST(Copy, AFailureNamesTheFileDeepInTheTreeAndTheSystemsError) {
+    ScriptFixture fixture("");
+    file_trees::writeTree(fixture.dir().path(), {{"src\\a\\b\\c\\file.txt", "new"}, {"src\\a\\a.txt", "1"},
+                                                 {"dst\\a\\b\\c\\file.txt\\", ""}});
+    const auto path = [&](const char* relative) { return Text(fixture.path(relative).c_str()); };
+    const os::Result copied = copyItem(fixture.run(), path("src"), path("dst"));
+    ASSERT_FALSE(copied.ok());
+    EXPECT_EQ(copied.failure().path, fixture.path("dst\\a\\b\\c\\file.txt"));
+    EXPECT_EQ(copied.failure().operation, os::Operation::Replace);
+    EXPECT_FALSE(os::isOwnRefusal(copied.error()));
+    EXPECT_FALSE(os::describeError(copied.error()).empty());
+    // What came before it in the walk was copied.
+    EXPECT_EQ(readFile(fixture.path("dst\\a\\a.txt")), "1");
+
+    const os::Result missing = copyItem(fixture.run(), path("none.txt"), path("dst\\none.txt"));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.failure().path, fixture.path("none.txt"));
+    EXPECT_TRUE(os::isNotFound(missing.error()));
 }
 
 }  // namespace
