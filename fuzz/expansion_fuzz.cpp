@@ -1,16 +1,15 @@
 // Fuzz target for the symbol table and the three expansion passes: the input is a DEFINE
 // section and a script value, separated by the first zero byte; the table is built from it
 // and the value expanded, with what each pass promises checked on the way.
-// sources: src/run/symbols.cpp src/text/text.cpp src/run/app_paths.cpp src/os/shell.cpp src/run/process_values.cpp fuzz/expansion_stubs.cpp
+// sources: src/run/symbols.cpp src/text/text.cpp src/run/app_paths.cpp src/os/shell.cpp src/run/script_file.cpp src/text/ini_file.cpp src/text/script_encoding.cpp fuzz/expansion_stubs.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "fuzz/expansion_stubs.h"
 #include "os/shell.h"
-#include "run/process_values.h"
+#include "run/run_context.h"
 #include "run/symbols.h"
 
 namespace {
@@ -49,7 +48,8 @@ size_t count(std::string_view text, std::string_view what) {
     return n;
 }
 
-void checkPass(bool (*pass)(Text&), const Text& before) {
+template <class Pass>
+void checkPass(Pass pass, const Text& before) {
     Text value = before;
     const bool changed = pass(value);
     if (!changed) require(value.str() == before.str());
@@ -68,20 +68,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view rest = zero == std::string_view::npos ? input : input.substr(zero + 1);
     rest = rest.substr(0, rest.find('\0'));
 
-    fuzzDefineSection = Text(std::string(define));
-    fuzzDefineCount = define.empty() ? 0 : static_cast<int>(count(define, "\n")) + 1;
-    modulePath = Text("C:\\Tools\\Upd\\upd.exe");
-    scriptPath = Text("C:\\Tools\\Upd\\upd.ini");
+    RunContext run;
+    run.script.parse("[DEFINE]\n" + std::string(define));
+    run.modulePath = Text("C:\\Tools\\Upd\\upd.exe");
+    run.scriptPath = Text("C:\\Tools\\Upd\\upd.ini");
+    Text lines;
+    const int defined = run.script.readSection("DEFINE", lines);
 
-    symbolTable().clear();
-    require(buildSymbolTable());
+    require(buildSymbolTable(run));
     // Every DEFINE line stays one entry; the built-ins come after them or in their place.
-    require(symbolTable().count() >= fuzzDefineCount && symbolTable().count() <= fuzzDefineCount + 5);
+    require(run.symbols.count() >= defined && run.symbols.count() <= defined + 5);
     Text found;
-    for (const char* name : {"<Win>", "<Sys>", "<Src>"}) require(symbolTable().lookupSymbol(name, found));
+    for (const char* name : {"<Win>", "<Sys>", "<Src>"}) require(run.symbols.lookupSymbol(name, found));
 
     const Text value{std::string(rest)};
-    checkPass(expandSymbols, value);
+    checkPass([&run](Text& v) { return expandSymbols(run.symbols, v); }, value);
     checkPass(expandOperators, value);
     checkPass(collapseDotDot, value);
 
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     Text expanded = value;
-    expandValue(expanded);
+    expandValue(run.symbols, expanded);
     require(expanded.length() <= std::max(value.length(), MaxExpandedLength));
     return 0;
 }

@@ -1,27 +1,22 @@
-// What the expansion fuzz target needs of the system, answered without one: the DEFINE
-// section comes from the fuzz input, the directories and catalogue are fixed.
+// What the expansion fuzz target needs of the system, answered without one: fixed
+// directories, no files, and the seam's lookups only.
 #include "fuzz/expansion_stubs.h"
 
+#include <cerrno>
 #include <string>
 
-#include "os/dialog.h"
+#include "os/files.h"
+#include "os/script_source.h"
 #include "os/system.h"
-#include "run/script_file.h"
-
-Text fuzzDefineSection;
-int fuzzDefineCount = 0;
-
-int readSection(const char*, const char*, Text& out) {
-    if (fuzzDefineCount == 0) return 0;
-    out.append(fuzzDefineSection);
-    return fuzzDefineCount;
-}
 
 namespace os {
 std::string windowsDirectory() { return "C:\\WINDOWS"; }
 std::string systemDirectory() { return "C:\\WINDOWS\\system32"; }
 bool isNtPlatform() { return true; }
-std::string catalogueScriptText(int) { return "%s"; }
+Result readWholeFile(const std::string& path, std::string&) { return Result::fail(Operation::Open, path, ENOENT); }
+std::string ansiToUtf8(std::string_view text) { return std::string(text); }
+uint32_t attributesOf(const std::string&) { return InvalidAttributes; }
+bool isNotFound(ErrorCode error) { return error == ENOENT; }
 
 namespace detail {
 // Never reached while the target's own lookups are installed through the seam.

@@ -1,7 +1,2 @@
-// The DEFINE section that the expansion fuzz target hands to its stand-in section reader.
+// The expansion fuzz target answers the system's questions without one.
 #pragma once
-
-#include "text/text.h"
-
-extern Text fuzzDefineSection;
-extern int fuzzDefineCount;

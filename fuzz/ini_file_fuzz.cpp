@@ -1,6 +1,7 @@
-// Fuzz target for IniFile: any bytes are parsed and every section and entry found is read
-// back through the profile calls, with the limits those calls promise checked on the way.
-// sources: src/text/ini_file.cpp
+// Fuzz target for the script reader: any bytes are decoded by the encoding they show and
+// parsed, and every section and entry found is read back through the profile calls, with the
+// limits those calls promise checked on the way.
+// sources: src/text/ini_file.cpp src/text/script_encoding.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "text/ini_file.h"
+#include "text/script_encoding.h"
 
 namespace {
 
@@ -25,7 +27,11 @@ bool isTrimmed(const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const IniFile ini(bytes);
+    const ScriptEncoding encoding = detectEncoding(bytes);
+    const std::string text = decodeScript(bytes, encoding, [](std::string_view ansi) { return std::string(ansi); });
+    // Whatever is decoded from a mark of its encoding is well-formed UTF-8.
+    if (encoding != ScriptEncoding::Ansi && encoding != ScriptEncoding::Utf8WithMark) require(isValidUtf8(text));
+    const IniFile ini(text);
     // The buffer size comes from the input too, so that cuts land everywhere, also inside
     // quotes and on entry boundaries.
     const unsigned cut = size >= 2 ? (data[0] | data[1] << 8) % 400 : 259;

@@ -31,6 +31,11 @@ os::Result Script::load(const std::string& path) {
         const bool inDirectory = parent != os::InvalidAttributes && (parent & os::AttributeDirectory);
         if (os::isNotFound(read.error()) && inDirectory) read = {};
     }
+    parse(bytes);
+    return read;
+}
+
+void Script::parse(std::string_view bytes) {
     encoding_ = detectEncoding(bytes);
     nonAscii_ = false;
     for (const char c : bytes)
@@ -39,7 +44,6 @@ os::Result Script::load(const std::string& path) {
             break;
         }
     ini_ = IniFile(decodeScript(bytes, encoding_, [](std::string_view text) { return os::ansiToUtf8(text); }));
-    return read;
 }
 
 bool Script::readString(const char* section, const char* key, Text& out) const {

@@ -20,6 +20,8 @@ public:
     // being read (no such directory, a directory, a pipe or a device) fails, and leaves the
     // script empty too.
     os::Result load(const std::string& path);
+    // Takes a script from its file's bytes, whatever their encoding.
+    void parse(std::string_view bytes);
 
     ScriptEncoding encoding() const { return encoding_; }
     // True when the file holds a byte above ASCII, which the encoding decides the meaning of.
