@@ -32,7 +32,9 @@ function(updater_test_properties name)
   set(env "UPDATER_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR}" "UPDATER_BINARY_DIR=${CMAKE_BINARY_DIR}")
   set(results "${CMAKE_BINARY_DIR}/test-results/${name}.xml")
   if(CMAKE_CROSSCOMPILING)
-    list(APPEND env "WINEPREFIX=${WINE_PREFIX_DIR}" "WINEDEBUG=-all" "GTEST_OUTPUT=xml:Z:${results}")
+    # A UTF-8 locale, or Wine reads file names that are not ASCII wrongly.
+    list(APPEND env "WINEPREFIX=${WINE_PREFIX_DIR}" "WINEDEBUG=-all" "GTEST_OUTPUT=xml:Z:${results}" "LANG=C.UTF-8"
+                    "LC_ALL=C.UTF-8")
   else()
     list(APPEND env "GTEST_OUTPUT=xml:${results}")
   endif()

@@ -51,7 +51,7 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs);
 
 // Starts `program` with the parameter text `parameters` and `directory` as its current
 // directory, then waits for its end (`untilEnd`) or until it is ready for input. Windows
-// hands the system the command line "program parameters", the program unquoted; POSIX runs
+// hands the system the command line «"program" parameters», the program quoted; POSIX runs
 // `program` itself, with the parameters split into arguments by the Windows rules, and
 // counts it ready once it really runs (its exec succeeded). A program that could not be
 // started fails with Operation::Start; one that started but whose wait did not succeed,

@@ -195,6 +195,28 @@ TEST(CheckerOutput, JsonParsesWhateverTheScriptHolds) {
     EXPECT_EQ(run.err, "");
 }
 
+// The encoding the script was read in, and a warning where it depends on the machine.
+TEST(CheckerOutput, SaysWhichEncodingItAssumed) {
+    TempDir dir;
+    const std::string body = "[UPDATER]\nNAME=caf\xC3\xA9\nPROC=A\n[A]\nMODE=OSVER\n";
+    struct Case {
+        std::string bytes;
+        const char* encoding;
+        bool warned;
+    } cases[] = {
+        {body, "UTF-8", false},
+        {"\xEF\xBB\xBF" + body, "UTF-8 with BOM", false},
+        {"[UPDATER]\nNAME=caf\xE9\nPROC=A\n[A]\nMODE=OSVER\n", "ANSI", true},
+        {"[UPDATER]\nNAME=cafe\nPROC=A\n[A]\nMODE=OSVER\n", "ANSI", false},
+    };
+    for (const Case& c : cases) {
+        const CheckRun run = check({"--json", "--plan", script(dir, c.bytes)});
+        EXPECT_NE(run.out.find("\"encoding\": \"" + std::string(c.encoding) + "\""), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("read as " + std::string(c.encoding)), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("system's code page") != std::string::npos, c.warned) << run.out;
+    }
+}
+
 TEST(CheckerOutput, JsonOfACleanScriptHasAnEmptyList) {
     TempDir dir;
     const CheckRun run = check({"--json", script(dir, "[UPDATER]\nNAME=\nPROC=A\n[A]\nMODE=OSVER\n")});

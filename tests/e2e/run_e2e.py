@@ -35,11 +35,27 @@ STYLES = {
 }
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
-                 "files", "dirs", "programs", "file_ages", "boxes", "after", "links"}
+                 "script_encoding", "platforms", "locales", "files", "dirs", "programs", "file_ages", "boxes",
+                 "after", "links"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
 BOX_KEYS = {"caption", "text", "message", "args", "style", "answer"}
 
 RUN_SECONDS = 30  # a run that takes longer has lost a box or hangs
+
+# How a script's text becomes its file's bytes.
+SCRIPT_ENCODINGS = {
+    "utf-8": lambda text: text.encode("utf-8"),
+    "utf-8-bom": lambda text: b"\xef\xbb\xbf" + text.encode("utf-8"),
+    "utf-16-le": lambda text: b"\xff\xfe" + text.encode("utf-16-le"),
+    "utf-16-be": lambda text: b"\xfe\xff" + text.encode("utf-16-be"),
+    "cp932": lambda text: text.encode("cp932"),
+    "cp1252": lambda text: text.encode("cp1252"),
+}
+
+# The Unix locale each Windows run is started in: Wine takes its 8-bit code page from it
+# (C.UTF-8: 1252, as a Western Windows; ja_JP.UTF-8: 932), and reads file names as UTF-8 only
+# under a UTF-8 locale.
+LOCALES = {"default": "C.UTF-8", "ja": "ja_JP.UTF-8"}
 
 
 class ScenarioError(Exception):
@@ -95,7 +111,9 @@ def substitute(value, places):
     return value
 
 
-def load_scenarios(folder, pattern):
+def load_scenarios(folder, pattern, platform):
+    """(topic, scenario, locale) for every scenario of this platform, once per locale it
+    names on Windows (Linux has no code page to vary)."""
     scenarios = []
     for path in sorted(folder.glob("*.json")):
         try:
@@ -110,8 +128,13 @@ def load_scenarios(folder, pattern):
             if full_name in seen:
                 raise ScenarioError(f"{full_name}: named twice")
             seen.add(full_name)
-            if pattern is None or re.search(pattern, full_name):
-                scenarios.append((topic, scenario))
+            if platform not in scenario.get("platforms", ["posix", "windows"]):
+                continue
+            locales = scenario.get("locales", ["default"]) if platform == "windows" else ["default"]
+            for locale in locales:
+                named = full_name if locale == "default" else f"{full_name}@{locale}"
+                if pattern is None or re.search(pattern, named):
+                    scenarios.append((topic, scenario, locale))
     return scenarios
 
 
@@ -136,6 +159,14 @@ def check_scenario(topic, scenario):
             raise ScenarioError(f"{where}: {key} must lie inside the scenario's directory")
     if "boxes" not in scenario:
         raise ScenarioError(f"{where}: no boxes given (use [] for none)")
+    if scenario.get("script_encoding", "utf-8") not in SCRIPT_ENCODINGS:
+        raise ScenarioError(f"{where}: unknown script_encoding {scenario['script_encoding']!r}")
+    for locale in scenario.get("locales", []):
+        if locale not in LOCALES:
+            raise ScenarioError(f"{where}: unknown locale {locale!r}")
+    for platform in scenario.get("platforms", []):
+        if platform not in ("posix", "windows"):
+            raise ScenarioError(f"{where}: unknown platform {platform!r}")
     for box in scenario["boxes"]:
         unknown = set(box) - BOX_KEYS
         if unknown:
@@ -299,10 +330,12 @@ def describe_boxes(boxes, with_icon):
 class Run:
     """One scenario made ready to run: its directory, what it expects, what it observed."""
 
-    def __init__(self, topic, scenario):
+    def __init__(self, topic, scenario, locale="default"):
         self.topic = topic
         self.scenario = scenario
-        self.name = f"{topic}.{scenario['name']}"
+        self.locale = locale
+        self.case = scenario["name"] + ("" if locale == "default" else f"@{locale}")
+        self.name = f"{topic}.{self.case}"
         self.workdir = None
         self.exe_dir = None
         self.working_dir = None
@@ -346,7 +379,7 @@ def prepare(build, run, messages):
     if scenario.get("script") is not None:
         line_end = "\r\n" if scenario.get("crlf") else "\n"
         text = "".join(line + line_end for line in substitute(scenario["script"], run.places))
-        (run.exe_dir / "patch.ini").write_bytes(build.encode_script(text))
+        (run.exe_dir / "patch.ini").write_bytes(build.encode_script(text, scenario.get("script_encoding")))
     run.before = snapshot(run.workdir)
 
 
@@ -450,8 +483,8 @@ class PosixBuild:
         # The form the updater reads and reports paths in: "\" as the separator.
         return str(path).replace("/", "\\")
 
-    def encode_script(self, text):
-        return text.encode("utf-8")
+    def encode_script(self, text, encoding):
+        return SCRIPT_ENCODINGS[encoding or "utf-8"](text)
 
     def run_all(self, runs):
         for run in runs:
@@ -567,16 +600,27 @@ class WineBuild:
     def script_path(self, path):
         return "Z:" + str(path).replace("/", "\\")
 
-    def encode_script(self, text):
-        # The Windows build reads the script in the system's 8-bit code page, which the tests
-        # do not choose; keep scripts to ASCII so that both builds read the same text.
+    def encode_script(self, text, encoding):
+        # Without an encoding of its own a script is read in the system's 8-bit code page,
+        # which only the scenario's locale chooses; a script that names none stays ASCII, so
+        # that both builds read the same text.
+        if encoding:
+            return SCRIPT_ENCODINGS[encoding](text)
         try:
             return text.encode("ascii")
         except UnicodeEncodeError:
-            raise ScenarioError("the script must be ASCII: the Windows build reads it in the system code page")
+            raise ScenarioError("a script without script_encoding must be ASCII")
 
     def run_all(self, runs):
-        """All runs in one start of the driver: every start of Wine costs seconds."""
+        """The runs of each locale in one start of the driver: every start of Wine costs seconds."""
+        for locale in LOCALES:
+            group = [run for run in runs if run.locale == locale]
+            if group:
+                self.run_group(group, LOCALES[locale])
+
+    def run_group(self, runs, unix_locale):
+        env = dict(self.env)
+        env["LANG"] = env["LC_ALL"] = unix_locale
         for run in runs:
             run.observed = {"boxes": [], "exit_code": None, "problems": []}
         lines = []
@@ -600,7 +644,7 @@ class WineBuild:
             out_path, err_path = Path(jobs_dir) / "out.txt", Path(jobs_dir) / "err.txt"
             with open(out_path, "wb") as out, open(err_path, "wb") as err:
                 try:
-                    subprocess.run(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                    subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                    timeout=RUN_SECONDS * len(runs) + 60)
                     timed_out = False
                 except subprocess.TimeoutExpired:
@@ -683,7 +727,7 @@ def main():
     platform = options.platform or ("windows" if (build_dir / "updater.exe").exists() else "posix")
     try:
         messages = load_messages(SOURCE_DIR / "resources" / "messages.def")
-        scenarios = load_scenarios(options.scenarios, options.filter)
+        scenarios = load_scenarios(options.scenarios, options.filter, platform)
         build = (WineBuild if platform == "windows" else PosixBuild)(build_dir)
     except ScenarioError as e:
         print(f"error: {e}", file=sys.stderr)
@@ -693,7 +737,7 @@ def main():
         return 2
 
     started = time.monotonic()
-    runs = [Run(topic, scenario) for topic, scenario in scenarios]
+    runs = [Run(topic, scenario, locale) for topic, scenario, locale in scenarios]
     try:
         with build:
             ready = []
@@ -724,7 +768,7 @@ def main():
         print(f"{status} {platform} {run.name} ({run.seconds:.1f} s)")
         for failure in run.failures:
             print("\n".join("     " + line for line in failure.split("\n")))
-    results = [(run.topic, run.scenario["name"], run.failures, run.seconds) for run in runs]
+    results = [(run.topic, run.case, run.failures, run.seconds) for run in runs]
     path = results_path()
     if path:
         write_results(path, results, elapsed)

@@ -114,15 +114,26 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
                     bool untilEnd) {
-    std::wstring commandLine = detail::widen(program + " " + parameters);
+    // A process's current directory keeps the old length limit on every Windows: a program in
+    // a deeper folder cannot be started in its own folder, and is not started elsewhere.
+    const std::wstring workingDirectory = detail::widen(directory);
+    if (workingDirectory.size() >= MAX_PATH - 1) return Result::fail(Operation::Start, program, ERROR_FILENAME_EXCED_RANGE);
+    // The program is quoted, so that a path with spaces can only ever name that program and
+    // never a shorter one ("C:\My Game\game.exe" is not "C:\My.exe" with parameters). An
+    // existing file is also named as the application itself; a name without its ".exe" is
+    // left to the system to complete, as it always was.
+    const bool quoted = program.find('"') == std::string::npos;
+    std::wstring commandLine = detail::widen((quoted ? "\"" + program + "\"" : program) + " " + parameters);
+    const DWORD attributes = GetFileAttributesW(detail::systemPath(program).c_str());
+    const bool existing = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const std::wstring application = existing ? detail::systemPath(program) : std::wstring();
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started;
     std::memset(&started, 0, sizeof started);
-    const std::wstring workingDirectory = detail::widen(directory);
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDirectory.c_str(),
-                        &startup, &started))
+    if (!CreateProcessW(existing ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, workingDirectory.c_str(), &startup, &started))
         return Result::fail(Operation::Start, program, GetLastError());
     // Declared so that the thread handle is closed first, then the process handle.
     const Handle process(started.hProcess);
