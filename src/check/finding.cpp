@@ -6,13 +6,12 @@
 const char* severityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
 
 void Findings::add(int line, Severity severity, std::string section, std::string key, std::string message) {
-    Finding finding{line, severity, std::move(section), std::move(key), std::move(message)};
-    for (const Finding& held : findings_) {
-        if (held.line == finding.line && held.severity == finding.severity && held.section == finding.section &&
-            held.key == finding.key && held.message == finding.message)
-            return;
-    }
-    findings_.push_back(std::move(finding));
+    // One text stands for the whole finding: a set of them finds a repeat at once, however
+    // many findings a large script has.
+    std::string identity = std::to_string(line) + '\0' + severityName(severity) + '\0' + section + '\0' + key +
+                           '\0' + message;
+    if (!held_.insert(std::move(identity)).second) return;
+    findings_.push_back({line, severity, std::move(section), std::move(key), std::move(message)});
 }
 
 std::vector<Finding> Findings::sorted() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 enum class Severity { Error, Warning };
@@ -30,6 +31,7 @@ public:
 
 private:
     std::vector<Finding> findings_;
+    std::unordered_set<std::string> held_;
 };
 
 // One finding in the form compilers use: "patch.ini:12: error: [Copy] FROM: ...".

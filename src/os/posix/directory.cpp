@@ -15,6 +15,8 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
+#include "os/posix/trusted_path.h"
+#include "os/posix/trusted_path.h"
 #include "os/posix/wildcard.h"
 
 namespace os {
@@ -91,8 +93,8 @@ Directory& Directory::operator=(Directory&&) noexcept = default;
 Result Directory::open(const std::string& path, Directory& out) {
     // The parent of "\name" is the empty text: the root.
     const std::string native = path.empty() ? "/" : detail::nativePath(path);
-    Descriptor fd(::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) return Result::fail(Operation::Open, path, lastError());
+    Descriptor fd;
+    if (const ErrorCode error = detail::openTrustedDirectory(native, fd)) return Result::fail(Operation::Open, path, error);
     out.impl_ = std::make_unique<Impl>();
     out.impl_->fd = std::move(fd);
     out.path_ = path;

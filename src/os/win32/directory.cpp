@@ -5,6 +5,7 @@
 // directory's path. Windows' own refusals are made here too, where Wine does not make them
 // (a read-only target, a link followed). Only Win32 code belongs here.
 #include <windows.h>
+#include <aclapi.h>
 #include <winternl.h>
 
 #include <memory>
@@ -28,6 +29,7 @@ constexpr DWORD copyBlock = 1 << 20;
 constexpr DWORD stoppedOnLink = 681;
 // FileRenameInformation of the native calls, which mingw's headers do not name.
 constexpr int fileRenameInformation = 10;
+constexpr NTSTATUS sharingViolation = static_cast<NTSTATUS>(0xC0000043L);
 
 ErrorCode fromStatus(NTSTATUS status) { return RtlNtStatusToDosError(status); }
 
@@ -102,6 +104,74 @@ std::string directoryPath(const std::string& path) {
     return path;
 }
 
+// The part of a path the system opens by its name (a drive's root, a share, the root of the
+// current drive, or the current directory) and the elements below it, "." and ".." resolved
+// by the text as Windows resolves them.
+void splitRoot(const std::string& path, std::string& root, std::vector<std::string>& elements) {
+    size_t rest = 0;
+    if (path.size() >= 2 && path[1] == ':') {
+        root = path.substr(0, 2) + "\\";
+        rest = 2;
+    } else if (path.rfind("\\\\", 0) == 0) {
+        size_t end = 2;
+        for (int separators = 0; end < path.size() && separators < 2; ++end)
+            if (path[end] == '\\') ++separators;
+        root = path.substr(0, end);
+        if (root.back() != '\\') root += '\\';
+        rest = end;
+    } else if (!path.empty() && path[0] == '\\') {
+        root = "\\";
+        rest = 1;
+    } else {
+        root = ".";
+    }
+    elements.clear();
+    while (rest <= path.size()) {
+        size_t end = path.find_first_of("\\/", rest);
+        if (end == std::string::npos) end = path.size();
+        const std::string element = path.substr(rest, end - rest);
+        rest = end + 1;
+        if (element.empty() || element == ".") continue;
+        if (element == "..") {
+            if (!elements.empty()) elements.pop_back();
+            continue;
+        }
+        elements.push_back(element);
+    }
+}
+
+// A directory inside `root`, held so that others cannot rename or delete it; where someone
+// else holds it in a way that allows that, it is opened all the same.
+NTSTATUS openDirectoryInside(HANDLE root, const std::string& name, ULONG options, Handle& out) {
+    const ACCESS_MASK access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL;
+    NTSTATUS status = openInside(root, name, access, shareHeld, FILE_OPEN, FILE_DIRECTORY_FILE | options, out);
+    if (status == sharingViolation)
+        status = openInside(root, name, access, shareAll, FILE_OPEN, FILE_DIRECTORY_FILE | options, out);
+    return status;
+}
+
+// Whether the owner of what `handle` holds is the running user, the system or the
+// Administrators: nobody else could have made a link there.
+bool trustedOwner(HANDLE handle) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool trusted = ::IsWellKnownSid(owner, WinLocalSystemSid) || ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    Handle token;
+    HANDLE opened = nullptr;
+    if (!trusted && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) {
+        token.reset(opened);
+        unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        if (::GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size))
+            trusted = ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid) != FALSE;
+    }
+    ::LocalFree(descriptor);
+    return trusted;
+}
+
 }  // namespace
 
 struct Directory::Impl {
@@ -114,21 +184,33 @@ Directory::Directory(Directory&&) noexcept = default;
 Directory& Directory::operator=(Directory&&) noexcept = default;
 
 Result Directory::open(const std::string& path, Directory& out) {
-    const std::wstring system = detail::systemPath(directoryPath(path));
-    const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-    Handle handle(::CreateFileW(system.c_str(), access, shareHeld, nullptr, OPEN_EXISTING, flags, nullptr));
-    // Someone holds it in a way that lets it be deleted: it is still opened as itself.
-    if (!handle.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION)
-        handle.reset(::CreateFileW(system.c_str(), access, shareAll, nullptr, OPEN_EXISTING, flags, nullptr));
-    if (!handle.valid()) return Result::fail(Operation::Open, path, ::GetLastError());
-    if (followedALink(handle.get(), directoryPath(path))) return Result::fail(Operation::Open, path, stoppedOnLink);
-    const DWORD attributes = attributesOfHandle(handle.get());
+    std::string prefix;
+    std::vector<std::string> elements;
+    splitRoot(directoryPath(path), prefix, elements);
+    const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
+    Handle at(::CreateFileW(detail::systemPath(prefix).c_str(), access, shareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!at.valid()) return Result::fail(Operation::Open, path, ::GetLastError());
+    for (const std::string& element : elements) {
+        prefix += (prefix.empty() || prefix.back() == '\\' ? "" : "\\") + element;
+        Handle next;
+        NTSTATUS status = openDirectoryInside(at.get(), element, FILE_OPEN_REPARSE_POINT, next);
+        if (!NT_SUCCESS(status)) return Result::fail(Operation::Open, path, fromStatus(status));
+        if (isReparse(attributesOfHandle(next.get())) || followedALink(next.get(), prefix)) {
+            // A link on the way is followed only where nobody but this user or the system
+            // could have made it.
+            if (!trustedOwner(next.get()) || !trustedOwner(at.get()))
+                return Result::fail(Operation::Open, path, UntrustedLink);
+            status = openDirectoryInside(at.get(), element, 0, next);
+            if (!NT_SUCCESS(status)) return Result::fail(Operation::Open, path, fromStatus(status));
+        }
+        at = std::move(next);
+    }
+    const DWORD attributes = attributesOfHandle(at.get());
     if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Open, path, ::GetLastError());
-    if (isReparse(attributes)) return Result::fail(Operation::Open, path, stoppedOnLink);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Result::fail(Operation::Open, path, ERROR_DIRECTORY);
     out.impl_ = std::make_unique<Impl>();
-    out.impl_->handle = std::move(handle);
+    out.impl_->handle = std::move(at);
     out.path_ = path;
     return {};
 }
@@ -161,12 +243,7 @@ Result Directory::look(const std::string& name, FoundEntry& out) const {
 
 Result Directory::openChild(const std::string& name, Directory& out) const {
     Handle handle;
-    const ACCESS_MASK access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-    NTSTATUS status = openInside(impl_->handle.get(), name, access, shareHeld, FILE_OPEN,
-                                 FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
-    if (status == static_cast<NTSTATUS>(0xC0000043L))  // a sharing violation: opened as itself all the same
-        status = openInside(impl_->handle.get(), name, access, shareAll, FILE_OPEN,
-                            FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, handle);
+    const NTSTATUS status = openDirectoryInside(impl_->handle.get(), name, FILE_OPEN_REPARSE_POINT, handle);
     if (!NT_SUCCESS(status)) return Result::fail(Operation::Open, pathOf(name), fromStatus(status));
     if (isReparse(attributesOfHandle(handle.get())) || followedALink(handle.get(), pathOf(name)))
         return Result::fail(Operation::Open, pathOf(name), stoppedOnLink);
