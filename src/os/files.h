@@ -97,6 +97,9 @@ public:
     Result openChild(const std::string& name, Directory& out) const;
     // A new subdirectory; anything already there makes it fail.
     Result createChild(const std::string& name) const;
+    // A new file `name` holding `bytes`; anything already there (a link too) makes it fail,
+    // and a write that fails part-way leaves nothing behind.
+    Result writeNewFile(const std::string& name, const std::string& bytes) const;
 
     // The file or link `name` removed. A read-only file is refused, as Windows refuses it;
     // `listed` is its attribute word where a listing has just given it, which spares a look.

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace os {
 
-// The running executable's full path in script form ("\" separators); on Windows at most
-// 259 bytes, the most a 260-byte area holds.
+// The running executable's full path in script form ("\" separators), at any length.
 std::string modulePath();
 // The Windows and system directories; on POSIX their counterparts "\etc" and "\usr\bin"
 // (docs/posix-emulation.md says why).
@@ -16,6 +17,14 @@ std::string windowsDirectory();
 std::string systemDirectory();
 // Fills `out` from the system's source of unpredictable numbers; false when it has none.
 bool randomBytes(void* out, size_t size);
+
+// A name for a file made beside another and then put in its place: "~upd", 16 hexadecimal
+// digits from the system's random source, ".tmp". Nobody can know it before it is made, so
+// nothing can be waiting under it.
+std::string temporaryName();
+
+// The seam for tests: while set, temporary names take their digits from here instead.
+void setTemporaryNameSource(std::function<uint64_t()> source);
 
 // True on the NT family of Windows; always true on POSIX, which is treated as the modern family.
 bool isNtPlatform();

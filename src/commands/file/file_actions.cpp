@@ -1,8 +1,6 @@
 // The changes of the file commands. Portable code only: every call goes through os/files.h.
 #include "commands/file/file_actions.h"
 
-#include <cstdio>
-
 #include "os/system.h"
 
 namespace {
@@ -10,15 +8,6 @@ namespace {
 // How often a taken temporary name is passed over before the copy counts as failed: with
 // random names a collision means someone is filling the directory on purpose.
 constexpr int temporaryNameTries = 16;
-
-// A name nobody can guess in advance, so that nothing can be waiting under it.
-std::string temporaryName() {
-    uint64_t value = 0;
-    os::randomBytes(&value, sizeof value);
-    char name[32];
-    std::snprintf(name, sizeof name, "~upd%016llx.tmp", static_cast<unsigned long long>(value));
-    return name;
-}
 
 }  // namespace
 
@@ -48,7 +37,7 @@ os::Result FileActions::copy(const os::Directory& from, const std::string& name,
     if (os::Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
 
     for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
-        const std::string temporary = temporaryName();
+        const std::string temporary = os::temporaryName();
         os::Result copied = from.copyTo(name, to, temporary);
         // Someone else's entry under that name stays untouched; another name is tried.
         if (!copied && os::isAlreadyThere(copied.error())) continue;

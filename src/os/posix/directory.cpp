@@ -143,6 +143,20 @@ Result Directory::createChild(const std::string& name) const {
 
 // Removes a file or link (unlinkat) or an empty directory (with AT_REMOVEDIR), refusing the
 // other kind and what Windows keeps read-only.
+Result Directory::writeNewFile(const std::string& name, const std::string& bytes) const {
+    Descriptor out(::openat(impl_->fd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!out.valid()) return Result::fail(Operation::Create, pathOf(name), lastError());
+    bool written = writeAll(out.get(), bytes.data(), bytes.size());
+    ErrorCode error = written ? 0 : lastError();
+    if (!out.close() && written) {
+        written = false;
+        error = lastError();
+    }
+    if (written) return {};
+    ::unlinkat(impl_->fd.get(), name.c_str(), 0);
+    return Result::fail(Operation::Write, pathOf(name), error);
+}
+
 Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
     const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     if (listed == InvalidAttributes) {

@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -258,6 +259,24 @@ Result Directory::createChild(const std::string& name) const {
     const NTSTATUS status =
         openInside(impl_->handle.get(), name, FILE_LIST_DIRECTORY, shareAll, FILE_CREATE, FILE_DIRECTORY_FILE, handle);
     if (!NT_SUCCESS(status)) return Result::fail(Operation::CreateDirectory, pathOf(name), fromStatus(status));
+    return {};
+}
+
+Result Directory::writeNewFile(const std::string& name, const std::string& bytes) const {
+    Handle out;
+    const NTSTATUS status = openInside(impl_->handle.get(), name, FILE_WRITE_DATA | DELETE, 0, FILE_CREATE,
+                                       FILE_NON_DIRECTORY_FILE, out);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Create, pathOf(name), fromStatus(status));
+    for (size_t done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, copyBlock));
+        if (!::WriteFile(out.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+            const DWORD error = ::GetLastError();
+            deleteOnClose(out.get(), true);
+            return Result::fail(Operation::Write, pathOf(name), error);
+        }
+        done += written;
+    }
     return {};
 }
 

@@ -1,15 +1,11 @@
 // Shortcut files through the shell's COM shell-link object and its persist-file interface,
-// on the thread where start-up initialised COM. The link is saved beside its place and moved
-// there in one step. Only Win32 code belongs here.
+// on the thread where start-up initialised COM. Only Win32 code belongs here.
 #include "os/shortcut.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
-
 #include "os/files.h"
-#include "os/system.h"
 #include "os/win32/wide.h"
 
 namespace os {
@@ -39,7 +35,12 @@ private:
     Interface* p_ = nullptr;
 };
 
-Result saveAs(const ShortcutFields& fields, const std::string& path) {
+}  // namespace
+
+namespace detail {
+
+Result writeShortcut(const ShortcutFields& fields, const Directory& directory, const std::string& name) {
+    const std::string path = directory.pathOf(name);
     const auto fail = [&path](ErrorCode error) { return Result::fail(Operation::SaveShortcut, path, error); };
     // A shell link stores its target in an area of the old size: a longer one would be cut.
     const std::wstring target = detail::widen(fields.target);
@@ -60,26 +61,6 @@ Result saveAs(const ShortcutFields& fields, const std::string& path) {
     return {};
 }
 
-}  // namespace
-
-Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath) {
-    const size_t separator = linkPath.rfind('\\');
-    const std::string directory = separator == std::string::npos ? "." : linkPath.substr(0, separator);
-    const std::string name = separator == std::string::npos ? linkPath : linkPath.substr(separator + 1);
-    Directory parent;
-    if (Result opened = Directory::open(directory, parent); !opened)
-        return Result::fail(Operation::SaveShortcut, linkPath, opened.error());
-    uint64_t random = 0;
-    randomBytes(&random, sizeof random);
-    char temporary[32];
-    std::snprintf(temporary, sizeof temporary, "~upd%016llx.tmp", static_cast<unsigned long long>(random));
-    if (Result saved = saveAs(fields, parent.pathOf(temporary)); !saved) {
-        (void)parent.removeFile(temporary);
-        return saved;
-    }
-    Result moved = parent.moveTo(temporary, parent, name, true);
-    if (!moved) (void)parent.removeFile(temporary);
-    return moved;
-}
+}  // namespace detail
 
 }  // namespace os
