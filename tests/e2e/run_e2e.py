@@ -35,8 +35,8 @@ STYLES = {
 }
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
-                 "script_encoding", "platforms", "locales", "files", "dirs", "programs", "file_ages", "boxes",
-                 "after", "links"}
+                 "script_encoding", "platforms", "locales", "files", "dirs", "programs", "planted_dlls",
+                 "file_ages", "boxes", "after", "links"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
 BOX_KEYS = {"caption", "text", "message", "args", "style", "answer"}
 
@@ -371,6 +371,10 @@ def prepare(build, run, messages):
         target = run.workdir / (name + build.exe_suffix)
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(helper_program(build, helper), target)
+    for name in scenario.get("planted_dlls", []):
+        if build.name != "windows":
+            raise ScenarioError("planted_dlls are for the Windows build")
+        shutil.copy2(helper_program(build, "planted", ".dll"), run.exe_dir / (name + ".dll"))
     for name, days in scenario.get("file_ages", {}).items():
         # Noon of the local day `days` before today: no daylight-saving hour moves it.
         day = time.localtime(time.time() - days * 86400)
@@ -405,8 +409,8 @@ def check(build, run):
     return failures
 
 
-def helper_program(build, name):
-    path = build.helpers / (name + build.exe_suffix)
+def helper_program(build, name, suffix=None):
+    path = build.helpers / (name + (build.exe_suffix if suffix is None else suffix))
     if not path.exists():
         raise ScenarioError(f"{path} is not built")
     return path

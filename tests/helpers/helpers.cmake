@@ -8,6 +8,13 @@ foreach(helper write_args sleep_ms)
   set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
 endforeach()
 
+# A library that marks every load of itself: planted beside the updater under the names of
+# system libraries by the end-to-end tests (Windows only).
+if(WIN32)
+  add_library(planted SHARED ${CMAKE_CURRENT_LIST_DIR}/planted_dll.cpp)
+  set_target_properties(planted PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
+endif()
+
 # The tests run under Wine on the Windows build, where the build folder lies on drive Z:.
 if(CMAKE_CROSSCOMPILING)
   set(helper_dir_seen "Z:${UPDATER_HELPER_DIR}")

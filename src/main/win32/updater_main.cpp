@@ -29,9 +29,20 @@ std::string arguments() {
     return utf8;
 }
 
+// Libraries are looked for in the system folder only, before anything can load one: the
+// updater is run from folders anybody can put a DLL into. Every library but kernel32, ntdll
+// and the C runtime is delay-loaded, so none was loaded before this point.
+void loadLibrariesFromTheSystemOnly() {
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    const auto set = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    loadLibrariesFromTheSystemOnly();
     const HRESULT com = CoInitialize(nullptr);
     {
         RunContext run;
