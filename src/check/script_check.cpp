@@ -110,6 +110,7 @@ public:
         }
         plan.updater.push_back(std::move(name));
         plan.updater.push_back(std::move(proc));
+        checkOptionalUpdaterKeys(plan);
 
         checkDefine();
         checkSections(mainListRead);
@@ -412,6 +413,36 @@ private:
         }
         running_.pop_back();
         return plan;
+    }
+
+    // LOG and ROLLBACK of UPDATER: optional, so a missing one is no fault; a present one is
+    // checked as the updater will read it.
+    void checkOptionalUpdaterKeys(Plan& plan) {
+        const Text updater("UPDATER");
+        if (keyState(updater, "LOG") == KeyState::Present) {
+            const auto value = readValue(updater, "LOG", false);
+            const int line = lineOf(updater, "LOG");
+            if (value && value->empty())
+                add(line, Severity::Warning, updater, "LOG", "is empty: the updater writes no log");
+            else if (value && !isAbsolutePath(value->str()))
+                add(line, Severity::Warning, updater, "LOG",
+                    quoted(*value) + " is no full path: the log is written in whatever folder the updater is started "
+                                     "in");
+            if (value) plan.updater.push_back({"LOG", value->str(), nullptr});
+        }
+        if (keyState(updater, "ROLLBACK") == KeyState::Present) {
+            const auto value = readValue(updater, "ROLLBACK", false);
+            if (value && value->str() != "0" && value->str() != "1")
+                add(lineOf(updater, "ROLLBACK"), Severity::Warning, updater, "ROLLBACK",
+                    quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
+                        (value->toInt() != 0 ? "1 and undoes a failed run" : "0 and undoes nothing"));
+            if (value) plan.updater.push_back({"ROLLBACK", value->str(), nullptr});
+        }
+    }
+
+    // "C:\...", "\\server\share\..." or, on the Linux build, "\...".
+    static bool isAbsolutePath(const std::string& path) {
+        return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || (!path.empty() && path[0] == '\\');
     }
 
     // Bytes above ASCII without a mark of the encoding: the system's code page decides what

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "os/result.h"
@@ -68,6 +69,28 @@ bool isNotFound(ErrorCode error);
 // The error a search gives when nothing matches its pattern.
 ErrorCode nothingMatches();
 
+// A file held open for adding to its end: a log or a journal. Each append reaches the system
+// in one call, so a line written stays written when the program dies after it.
+class AppendFile {
+public:
+    AppendFile();
+    ~AppendFile();
+    AppendFile(AppendFile&&) noexcept;
+    AppendFile& operator=(AppendFile&&) noexcept;
+
+    bool isOpen() const;
+    Result append(std::string_view bytes);
+    // Everything appended so far on the disk itself, not only with the system.
+    Result sync();
+
+    struct Impl;
+
+private:
+    friend class Directory;
+    std::unique_ptr<Impl> impl_;
+    std::string path_;
+};
+
 // A directory held open: every operation on an entry inside it goes through the directory
 // itself, so that a directory renamed or swapped for a link meanwhile changes nothing of
 // where the operation lands. Names are single elements, never paths. Windows keeps the
@@ -100,6 +123,9 @@ public:
     // A new file `name` holding `bytes`; anything already there (a link too) makes it fail,
     // and a write that fails part-way leaves nothing behind.
     Result writeNewFile(const std::string& name, const std::string& bytes) const;
+    // The file `name` opened for appending, made when missing; a link or anything but a
+    // regular file there makes it fail.
+    Result openForAppend(const std::string& name, AppendFile& out) const;
 
     // The file or link `name` removed. A read-only file is refused, as Windows refuses it;
     // `listed` is its attribute word where a listing has just given it, which spares a look.

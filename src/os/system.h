@@ -29,4 +29,18 @@ void setTemporaryNameSource(std::function<uint64_t()> source);
 // True on the NT family of Windows; always true on POSIX, which is treated as the modern family.
 bool isNtPlatform();
 
+// The local time now, to the millisecond.
+struct LocalTime {
+    unsigned year, month, day, hour, minute, second, millisecond;
+};
+LocalTime localNow();
+// Milliseconds from some fixed moment: for durations only.
+uint64_t steadyMilliseconds();
+
+// What a log's header says of the machine: the system and its version, the user the updater
+// runs as, and whether it runs with administrator's (Windows) or root's (POSIX) rights.
+std::string systemDescription();
+std::string userName();
+bool isElevated();
+
 }  // namespace os

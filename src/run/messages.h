@@ -23,6 +23,19 @@ enum class MessageId : int {
     MakeDirFailed = 13,
     MoveFailed = 14,
     ShortcutFailed = 15,
+    // Lines below a failure's message.
+    FailedPath = 16,
+    FailureReason = 17,
+    // The reasons of the updater's own refusals.
+    NotAFileReason = 18,
+    NameHoldsSeparatorReason = 19,
+    UntrustedLinkReason = 20,
+    DestinationInsideSourceReason = 21,
+    NoDestinationReason = 22,
+    TemporaryNamesTakenReason = 23,
+    OutOfMemoryReason = 24,
+    EmptyFileReason = 25,
+    NoDirectoryReason = 26,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

@@ -64,10 +64,13 @@ bool executeMsgBoxCommand(RunContext& run, Command& record) {
     box.text.replaceAll("%t", "\t");
 
     const int answer = run.showScriptBox(box.text, style);
+    bool aborts = false;
     if (answer == os::AnswerOk || answer == os::AnswerYes) {
         box.result = true;
-        return box.isAbort.field(0, ",").toInt() == 0;
+        aborts = box.isAbort.field(0, ",").toInt() != 0;
+    } else if (answer == os::AnswerCancel || answer == os::AnswerNo) {
+        aborts = box.isAbort.field(1, ",").toInt() != 0;
     }
-    if (answer == os::AnswerCancel || answer == os::AnswerNo) return box.isAbort.field(1, ",").toInt() == 0;
-    return true;
+    if (aborts) run.outcome = RunOutcome::StoppedByAnswer;
+    return !aborts;
 }

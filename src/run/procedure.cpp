@@ -1,11 +1,25 @@
 // Loading, running and stacking procedures.
 #include "run/procedure.h"
 
+#include "os/system.h"
 #include "run/key_reader.h"
 #include "run/list_items.h"
 #include "run/run_context.h"
 
 namespace {
+
+// The command's keys as its loader read them, for the log: text keys expanded.
+std::string loggedValues(RunContext& run, const CommandKind& kind, const Command& record) {
+    std::string values;
+    for (const char* key : kind.keys) {
+        if (!key || Text(key).equalsNoCase("MODE")) continue;
+        Text value;
+        if (!run.script.readString(record.section.c_str(), key, value)) continue;
+        if (!Text(key).equalsNoCase("ISWAIT")) expandValue(run.symbols, value);
+        values += std::string(" ") + key + "=" + value.str();
+    }
+    return values;
+}
 
 // Runs a record's executor, or reports a MODE that names no kind.
 bool executeCommand(RunContext& run, Command& record) {
@@ -14,7 +28,14 @@ bool executeCommand(RunContext& run, Command& record) {
         run.showError(MessageId::BadSymbol, {record.mode});
         return false;
     }
-    return kind->execute(run, record);
+    if (!run.log.isOpen()) return kind->execute(run, record);
+    run.logEvent("[" + record.section.str() + "] " + kind->mode + loggedValues(run, *kind, record));
+    const uint64_t started = os::steadyMilliseconds();
+    const bool goesOn = kind->execute(run, record);
+    run.logEvent("[" + record.section.str() + "] " + kind->mode + (record.result ? " result true" : " result false") +
+                 (goesOn ? ", the run goes on, " : ", the run stops, ") +
+                 std::to_string(os::steadyMilliseconds() - started) + " ms");
+    return goesOn;
 }
 
 std::unique_ptr<Command> loadCommand(RunContext& run, const Text& name) {
@@ -111,8 +132,15 @@ bool runMain(RunContext& run) {
         run.showError(MessageId::WrongItemCount, {"UPDATER", "PROC"});
         return false;
     }
+    // Until the main list has loaded, nothing has run.
+    run.outcome = RunOutcome::NothingRan;
     if (!loadProcedure(run, run.mainProcList, count)) return false;
-    if (!runProcedure(run, *run.procedures.top())) return false;
+    run.outcome = RunOutcome::CommandFailed;
+    if (!runProcedure(run, *run.procedures.top())) {
+        if (run.outcome != RunOutcome::StoppedByAnswer) run.outcome = RunOutcome::CommandFailed;
+        return false;
+    }
     run.procedures.free(run.procedures.top());
+    run.outcome = RunOutcome::Completed;
     return true;
 }

@@ -1,15 +1,65 @@
-// Where a run's messages go.
+// Where a run's messages go: the screen or, unattended, only the log.
 #include "run/run_context.h"
 
 #include "os/dialog.h"
+#include "run/failure_text.h"
 
-void RunContext::showError(MessageId id, std::initializer_list<MessageArg> args, const os::Failure*) {
-    const std::string text = formatMessage(id, args);
+namespace {
+
+const char* answerName(int answer) {
+    switch (answer) {
+        case os::AnswerOk: return "OK";
+        case os::AnswerYes: return "Yes";
+        case os::AnswerNo: return "No";
+        case os::AnswerCancel: return "Cancel";
+        default: return "none (the box could not be shown)";
+    }
+}
+
+const char* boxKind(unsigned style) {
+    switch (style & 0xF0) {
+        case os::BoxIconError: return "error";
+        case os::BoxIconQuestion: return "question";
+        case os::BoxIconWarning: return "warning";
+        case os::BoxIconInformation: return "information";
+        default: return "box";
+    }
+}
+
+// The button a box takes when nobody answers it: its default one.
+int defaultAnswer(unsigned style) {
+    if ((style & 0x0F) != os::BoxYesNo) return os::AnswerOk;
+    return (style & os::BoxDefaultSecond) ? os::AnswerNo : os::AnswerYes;
+}
+
+}  // namespace
+
+const char* outcomeName(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Completed: return "completed";
+        case RunOutcome::CommandFailed: return "a command failed";
+        case RunOutcome::StoppedByAnswer: return "stopped by an answer";
+        case RunOutcome::NothingRan: return "nothing ran";
+        case RunOutcome::RolledBack: return "failed and undone";
+    }
+    return "?";
+}
+
+void RunContext::showError(MessageId id, std::initializer_list<MessageArg> args, const os::Failure* failure) {
+    std::string text = formatMessage(id, args);
     if (keepMessages) {
         keepMessages(id, text);
         return;
     }
-    os::showBox(text, caption.forDisplay(), os::BoxIconError);
+    if (failure) {
+        // The system's reasons carry their number; the updater's own carry theirs here.
+        std::string reason = reasonFor(failure->error);
+        if (os::isOwnRefusal(failure->error)) reason += " (" + std::to_string(failure->error) + ")";
+        logEvent(std::string("failure: ") + os::operationName(failure->operation) + " \"" + failure->path + "\": " +
+                 reason);
+        text += failureDetails(*failure, text);
+    }
+    (void)box(text, os::BoxIconError);
 }
 
 bool RunContext::succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args) {
@@ -20,5 +70,18 @@ bool RunContext::succeeded(const os::Result& result, MessageId id, std::initiali
 
 int RunContext::showScriptBox(const Text& text, unsigned style) {
     if (keepMessages) return os::AnswerOk;
-    return os::showBox(text.str(), caption.forDisplay(), style);
+    return box(text.str(), style);
+}
+
+int RunContext::box(const std::string& text, unsigned style) {
+    const std::string shown = caption.forDisplay();
+    logEvent(std::string(boxKind(style)) + " box [" + shown + "] " + text);
+    if (unattended) {
+        const int answer = defaultAnswer(style);
+        logEvent(std::string("  not shown (unattended): ") + answerName(answer) + " taken as the default");
+        return answer;
+    }
+    const int answer = os::showBox(text, shown, style);
+    logEvent(std::string("  answered: ") + answerName(answer));
+    return answer;
 }

@@ -1,20 +1,48 @@
 // The state of one run: what start-up fills in, the symbols, the procedure stack, the table
-// of command kinds, and the way every message reaches the user. Start-up builds one; every
-// loader and executor receives it. Nothing of a run lives anywhere else.
+// of command kinds, the log, what the run has done and how it ended, and the way every
+// message reaches the user. Start-up builds one; every loader and executor receives it.
+// Nothing of a run lives anywhere else.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "os/result.h"
 #include "run/command.h"
 #include "run/messages.h"
 #include "run/procedure.h"
+#include "run/run_log.h"
 #include "run/script_file.h"
 #include "run/symbols.h"
 #include "text/text.h"
+
+// How a run ended; in an unattended run its number is the exit code.
+enum class RunOutcome : int {
+    Completed = 0,        // the main list ran to its end
+    CommandFailed = 1,    // a command failed
+    StoppedByAnswer = 2,  // an answer stopped the run (ISABORT)
+    NothingRan = 3,       // the script is missing, or it or its main list could not be loaded
+    RolledBack = 4,       // the run failed and what it changed was undone
+};
+
+const char* outcomeName(RunOutcome outcome);
+
+// What the run did to the file system and the system, for the log's summary.
+struct RunCounters {
+    uint64_t filesCopied = 0;
+    uint64_t bytesCopied = 0;
+    uint64_t filesDeleted = 0;
+    uint64_t entriesMoved = 0;
+    uint64_t directoriesCreated = 0;
+    uint64_t directoriesRemoved = 0;
+    uint64_t attributesSet = 0;
+    uint64_t shortcutsSaved = 0;
+    uint64_t programsStarted = 0;
+};
 
 struct RunContext {
     Text commandLine;   // the argument part of the command line
@@ -29,16 +57,33 @@ struct RunContext {
     // The command kinds a MODE may name, in the order they are tried.
     std::span<const CommandKind> kinds;
 
+    bool unattended = false;  // no box is shown: each takes its default answer
+    RunLog log;
+    RunOutcome outcome = RunOutcome::NothingRan;
+    RunCounters counters;
+
     // While set, error messages go here instead of to the screen: updater-check keeps each
     // as a finding. A script box (MSGBOX, CRC) is answered OK without being shown.
     std::function<void(MessageId id, const std::string& text)> keepMessages;
 
     // Reports message `id` in an error box with the current caption. `failure`, where a
-    // system call failed, is what failed and why.
+    // system call failed, adds the file that failed and the system's reason below it.
     void showError(MessageId id, std::initializer_list<MessageArg> args = {}, const os::Failure* failure = nullptr);
     // True when `result` is a success; otherwise reports message `id` with the failure and is
     // false, which stops the run.
     bool succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args);
     // Shows a script's own text (MSGBOX, CRC) with the current caption; returns the answer.
     int showScriptBox(const Text& text, unsigned style);
+
+    // One event in the log, when there is one.
+    void logEvent(std::string_view event) { log.write(event); }
+
+    // The exit code: how the run ended in an unattended run; 0 in an interactive one, as
+    // callers of the updater have always had it.
+    int exitCode() const { return unattended ? static_cast<int>(outcome) : 0; }
+
+private:
+    // Every box of the run: logged, and shown unless the run is unattended, where it takes
+    // its default button.
+    int box(const std::string& text, unsigned style);
 };

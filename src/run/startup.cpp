@@ -2,12 +2,28 @@
 // later stages up to the clean-up.
 #include "run/startup.h"
 
-#include "run/path_tests.h"
 #include "os/system.h"
+#include "run/command_line.h"
+#include "run/failure_text.h"
 #include "run/key_reader.h"
+#include "run/path_tests.h"
 #include "run/procedure.h"
 #include "run/run_context.h"
+#include "run/run_report.h"
 #include "run/symbols.h"
+
+namespace {
+
+// LOG of UPDATER, a log asked for by the script itself: optional, and only when the command
+// line gave none, which wins.
+void openScriptsLog(RunContext& run) {
+    Text path;
+    if (run.log.isOpen() || !run.script.readString("UPDATER", "LOG", path)) return;
+    expandValue(run.symbols, path);
+    if (!path.empty() && run.log.open(path.str())) logHeader(run, true);
+}
+
+}  // namespace
 
 bool captionFromCommandLine(const Text& line, Text& caption) {
     if (line.empty()) return false;
@@ -38,26 +54,37 @@ bool readUpdaterSection(RunContext& run) {
 
 bool startup(RunContext& run, const char* arguments) {
     run.commandLine.assignText(arguments ? arguments : "");
+    // Reserved switches stand first; the caption comes from what follows them, as before.
+    const CommandLineSwitches switches = takeSwitches(run.commandLine);
+    run.unattended = switches.unattended;
     Text fromCommandLine;
-    if (captionFromCommandLine(run.commandLine, fromCommandLine))
+    if (captionFromCommandLine(switches.rest, fromCommandLine))
         run.caption.set(fromCommandLine);
     else
         run.caption.useBuiltin();
 
     run.modulePath.assign(os::modulePath().c_str());
     run.scriptPath = scriptPathFor(run.modulePath);
+    // A log that cannot be opened changes nothing of the update: it runs as without one.
+    if (switches.logged) (void)run.log.open(switches.logPath);
     if (!pathExists(run.scriptPath)) {
+        logHeader(run, false);
         run.showError(MessageId::FileNotFound, {run.scriptPath});
         return false;
     }
     // A script that cannot be read as a file (a directory, a pipe, a device) reads as an
     // empty one, as the profile functions read it, and the first key is reported missing.
-    (void)run.script.load(run.scriptPath.str());
+    const os::Result loaded = run.script.load(run.scriptPath.str());
+    logHeader(run, true);
+    if (!loaded) run.logEvent("the script cannot be read: " + reasonFor(loaded.error()));
     buildSymbolTable(run);
+    openScriptsLog(run);
     return readUpdaterSection(run);
 }
 
 void runUpdater(RunContext& run, const char* arguments) {
+    const uint64_t started = os::steadyMilliseconds();
     if (startup(run, arguments)) runMain(run);
     run.procedures.freeAll();
+    logSummary(run, os::steadyMilliseconds() - started);
 }

@@ -193,6 +193,15 @@ const std::vector<FaultCase>& faultCases() {
         {"a second section of a name already used",
          updater("[A]\nMODE=OSVER\n[a]\nMODE=REBOOT\n"),
          {{Severity::Warning, "a", "", "[a]", "reads only that one"}}},
+        {"a log that is no full path",
+         "[UPDATER]\nNAME=\nPROC=A\nLOG=update.log\n[A]\nMODE=OSVER\n",
+         {{Severity::Warning, "UPDATER", "LOG", "LOG=update.log", "whatever folder"}}},
+        {"an empty LOG",
+         "[UPDATER]\nNAME=\nPROC=A\nLOG=\n[A]\nMODE=OSVER\n",
+         {{Severity::Warning, "UPDATER", "LOG", "LOG=", "no log"}}},
+        {"a ROLLBACK that is neither 0 nor 1",
+         "[UPDATER]\nNAME=\nPROC=A\nROLLBACK=yes\n[A]\nMODE=OSVER\n",
+         {{Severity::Warning, "UPDATER", "ROLLBACK", "ROLLBACK=yes", "reads it as 0"}}},
     };
     return cases;
 }

@@ -36,9 +36,17 @@ STYLES = {
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
                  "script_encoding", "platforms", "locales", "files", "dirs", "programs", "planted_dlls",
-                 "file_ages", "boxes", "after", "links"}
+                 "file_ages", "boxes", "after", "links", "exit_code", "log", "runs"}
+LOG_KEYS = {"file", "lines"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
-BOX_KEYS = {"caption", "text", "message", "args", "style", "answer"}
+BOX_KEYS = {"caption", "text", "message", "args", "style", "answer", "failed", "reason"}
+
+# The lines a failure adds below its message: the file that failed (where the message does not
+# name it), and the reason. A reason given as true may be any text: the system's own words
+# differ between systems and languages.
+FAILED_LABEL = "失敗したファイル："
+REASON_LABEL = "理由："
+ANY_REASON = REASON_LABEL + "*"
 
 RUN_SECONDS = 30  # a run that takes longer has lost a box or hangs
 
@@ -159,6 +167,11 @@ def check_scenario(topic, scenario):
             raise ScenarioError(f"{where}: {key} must lie inside the scenario's directory")
     if "boxes" not in scenario:
         raise ScenarioError(f"{where}: no boxes given (use [] for none)")
+    if "log" in scenario and (not isinstance(scenario["log"], dict) or set(scenario["log"]) - LOG_KEYS
+                              or "file" not in scenario["log"]):
+        raise ScenarioError(f"{where}: log takes a file and its lines")
+    if not isinstance(scenario.get("runs", 1), int) or scenario.get("runs", 1) < 1:
+        raise ScenarioError(f"{where}: runs is a count")
     if scenario.get("script_encoding", "utf-8") not in SCRIPT_ENCODINGS:
         raise ScenarioError(f"{where}: unknown script_encoding {scenario['script_encoding']!r}")
     for locale in scenario.get("locales", []):
@@ -173,6 +186,8 @@ def check_scenario(topic, scenario):
             raise ScenarioError(f"{where}: unknown box keys {sorted(unknown)}")
         if ("text" in box) == ("message" in box):
             raise ScenarioError(f"{where}: a box needs exactly one of text and message")
+        if "failed" in box and "reason" not in box:
+            raise ScenarioError(f"{where}: a failed path comes with its reason")
         if "message" not in box and "style" not in box:
             raise ScenarioError(f"{where}: a text box needs its style")
         if box.get("style", "error") not in STYLES:
@@ -185,6 +200,11 @@ def check_scenario(topic, scenario):
 
 
 def expected_boxes(scenario, places, messages):
+    """The boxes of every run of the scenario, in order."""
+    return expected_boxes_of_one_run(scenario, places, messages) * scenario.get("runs", 1)
+
+
+def expected_boxes_of_one_run(scenario, places, messages):
     boxes = []
     for box in scenario["boxes"]:
         if "message" in box:
@@ -193,6 +213,12 @@ def expected_boxes(scenario, places, messages):
             text = format_message(messages[box["message"]], substitute(box.get("args", []), places))
         else:
             text = substitute(box["text"], places)
+        if "reason" in box:
+            text += "\n"
+            if "failed" in box:
+                text += "\n" + FAILED_LABEL + '"' + substitute(box["failed"], places) + '"'
+            reason = box["reason"]
+            text += "\n" + (ANY_REASON if reason is True else REASON_LABEL + substitute(reason, places))
         buttons, default, icon = STYLES[box.get("style", "error")]
         boxes.append({
             "caption": substitute(box.get("caption", scenario.get("caption")), places),
@@ -387,17 +413,31 @@ def prepare(build, run, messages):
     run.before = snapshot(run.workdir)
 
 
+def any_reason(expected, shown):
+    """Shown boxes with the reason line left free where the scenario leaves it so."""
+    shown = [dict(box) for box in shown]
+    for want, got in zip(expected, shown):
+        if want["text"].endswith(ANY_REASON) and isinstance(got.get("text"), str):
+            got["text"] = re.sub(re.escape(REASON_LABEL) + r".+$", ANY_REASON, got["text"])
+    return shown
+
+
 def check(build, run):
     observed = run.observed
+    observed["boxes"] = any_reason(run.expected, observed["boxes"])
     failures = list(observed["problems"])
     want_lines = describe_boxes(run.expected, build.shows_icons)
     got_lines = describe_boxes(observed["boxes"], build.shows_icons)
     if want_lines != got_lines:
         diff = difflib.unified_diff(want_lines, got_lines, "expected boxes", "boxes shown", lineterm="", n=100)
         failures.append("boxes differ:\n" + "\n".join("  " + line for line in diff))
-    if observed["exit_code"] != 0:
-        failures.append(f"exit code {observed['exit_code']}, expected 0")
+    wanted_code = run.scenario.get("exit_code", 0)
+    if observed["exit_code"] != wanted_code:
+        failures.append(f"exit code {observed['exit_code']}, expected {wanted_code}")
     after = snapshot(run.workdir)
+    if "log" in run.scenario:
+        log_name = run.scenario["log"]["file"]
+        failures += check_log(after.pop(log_name, None), run.scenario["log"].get("lines", []), run.places)
     for name, wanted in run.scenario.get("links", {}).items():
         failures += check_link(run.workdir / name, substitute(wanted, run.places))
         after.pop(name, None)
@@ -407,6 +447,24 @@ def check(build, run):
                                     "expected directory", "directory after the run", lineterm="", n=100)
         failures.append("directory differs:\n" + "\n".join("  " + line for line in diff))
     return failures
+
+
+def check_log(content, wanted, places):
+    """The log's lines: each expected pattern (a regular expression) matches a line after the
+    line the one before it matched."""
+    if content is None:
+        return ["no log was written"]
+    lines = content.decode("utf-8", "replace").split("\n")
+    at = 0
+    for pattern in wanted:
+        regex = re.compile(substitute(pattern, places))
+        while at < len(lines) and not regex.search(lines[at]):
+            at += 1
+        if at == len(lines):
+            return [f"the log has no line matching {pattern!r} where expected; the log:\n" +
+                    "\n".join("  " + line for line in lines)]
+        at += 1
+    return []
 
 
 def helper_program(build, name, suffix=None):
@@ -493,13 +551,24 @@ class PosixBuild:
     def run_all(self, runs):
         for run in runs:
             begin = time.monotonic()
-            run.observed = self.run_one(run)
+            run.observed = self.run_one(run, run.expected)
             run.seconds = time.monotonic() - begin
 
-    def run_one(self, run):
+    def run_one(self, run, expected):
+        """Runs the updater as often as the scenario says, all its boxes and answers in turn."""
+        each = len(expected) // run.scenario.get("runs", 1)
+        observed = {"boxes": [], "exit_code": None, "problems": []}
+        for n in range(run.scenario.get("runs", 1)):
+            once = self.run_once(run, expected[n * each:(n + 1) * each])
+            observed["boxes"] += once["boxes"]
+            observed["problems"] += once["problems"]
+            observed["exit_code"] = once["exit_code"]
+        return observed
+
+    def run_once(self, run, expected):
         # Only Yes/No boxes read a line; an empty line takes the default button.
         answers = []
-        for box in run.expected:
+        for box in expected:
             if box["buttons"] == ["yes", "no"]:
                 answers.append("" if box["answer"] == "default" else box["answer"])
         stdin = "".join(a + "\n" for a in answers)
@@ -627,14 +696,18 @@ class WineBuild:
         env["LANG"] = env["LC_ALL"] = unix_locale
         for run in runs:
             run.observed = {"boxes": [], "exit_code": None, "problems": []}
-        lines = []
+        lines, owners = [], []
         for run in runs:
-            answers = ",".join(box["answer"] for box in run.expected)
-            fields = [self.script_path(run.working_dir), answers, run.command_line,
-                      self.script_path(run.exe_dir / self.exe_name)]
-            if any(c in field for field in fields for c in "\t\n"):
-                raise ScenarioError(f"{run.name}: tabs and line breaks cannot reach the Windows command line")
-            lines.append("\t".join(fields) + "\n")
+            times = run.scenario.get("runs", 1)
+            each = len(run.expected) // times
+            for n in range(times):
+                answers = ",".join(box["answer"] for box in run.expected[n * each:(n + 1) * each])
+                fields = [self.script_path(run.working_dir), answers, run.command_line,
+                          self.script_path(run.exe_dir / self.exe_name)]
+                if any(c in field for field in fields for c in "\t\n"):
+                    raise ScenarioError(f"{run.name}: tabs and line breaks cannot reach the Windows command line")
+                lines.append("\t".join(fields) + "\n")
+                owners.append((run, n == times - 1))
         begin = time.monotonic()
         with tempfile.TemporaryDirectory(prefix="e2e-jobs-") as jobs_dir:
             jobs = Path(jobs_dir) / "jobs.txt"
@@ -660,14 +733,15 @@ class WineBuild:
         for line in report.splitlines():
             try:
                 item = json.loads(line)
-                run = runs[item.pop("job")]
+                run, last = owners[item.pop("job")]
             except (json.JSONDecodeError, KeyError, IndexError, TypeError):
                 for run in runs:
                     run.observed["problems"].append(f"box driver wrote: {line}")
                 continue
             if "exit_code" in item:
                 run.observed["exit_code"] = item["exit_code"]
-                ended.add(run.name)
+                if last:
+                    ended.add(run.name)
             elif "error" in item:
                 run.observed["problems"].append(f"box driver: {json.dumps(item, ensure_ascii=False)}")
                 ended.add(run.name)

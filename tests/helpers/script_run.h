@@ -35,9 +35,10 @@ public:
     }
 
     const std::vector<RecordedBox>& boxes() const { return boxes_; }
+    // Each box's message, without the lines a failure adds below it.
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> texts;
-        for (const RecordedBox& b : boxes_) texts.push_back(b.text);
+        for (const RecordedBox& b : boxes_) texts.push_back(messagePart(b.text));
         return texts;
     }
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "commands/command_kinds.h"
+#include "run/messages.h"
 #include "run/symbols.h"
 
 namespace fs = std::filesystem;
@@ -62,6 +63,19 @@ TempDir::~TempDir() {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
     fs::remove_all(nativePath(path_), ec);
+}
+
+std::string messagePart(const std::string& boxText, std::string* details) {
+    size_t cut = std::string::npos;
+    for (const MessageId below : {MessageId::FailedPath, MessageId::FailureReason}) {
+        const std::string label = formatMessage(below, {""});
+        const size_t at = boxText.find("\n\n" + label.substr(0, label.find('"') == std::string::npos
+                                                                       ? label.size()
+                                                                       : label.find('"')));
+        if (at < cut) cut = at;
+    }
+    if (details) *details = cut == std::string::npos ? "" : boxText.substr(cut + 2);
+    return boxText.substr(0, cut);
 }
 
 void writeFile(const std::string& scriptPath, const std::string& content) {

@@ -48,6 +48,10 @@ private:
     std::string path_;
 };
 
+// The catalogue message at the start of a box's text, without the lines a failure adds below
+// it (the file that failed, the system's reason); `details` gets those lines.
+std::string messagePart(const std::string& boxText, std::string* details = nullptr);
+
 // Writes and reads whole files by script path.
 void writeFile(const std::string& scriptPath, const std::string& content);
 std::string readFile(const std::string& scriptPath);

@@ -8,12 +8,15 @@
 #include "run/path_tests.h"
 
 os::Result deleteItem(RunContext& run, const Text& path) {
-    if (!pathExists(path)) return {};
     FileActions actions(run);
+    if (!pathExists(path)) {
+        actions.skipped(path.str(), "nothing has that name");
+        return {};
+    }
     const auto remove = [&actions](const Visit& visit) -> os::Result {
         switch (visit.kind) {
         case VisitKind::FileEntry:
-        case VisitKind::LinkEntry: return actions.removeFile(visit.directory, visit.name(), visit.entry.attributes);
+        case VisitKind::LinkEntry: return actions.removeFile(visit.directory, visit.entry);
         case VisitKind::EnterDirectory: return {};
         case VisitKind::LeaveDirectory: return actions.removeDirectory(visit.directory, visit.name());
         }

@@ -35,6 +35,7 @@ bool executeMakeDirCommand(RunContext& run, Command& record) {
     auto& makeDir = static_cast<MakeDirCommand&>(record);
     return forEachItem(run, makeDir, makeDir.dir, "DIR", [&](int i) {
         const Text item = listItem(makeDir.dir, i);
+        if (pathExists(withoutTrailingSeparators(item))) FileActions(run).skipped(item.str(), "it is there already");
         return run.succeeded(createPath(run, item), MessageId::MakeDirFailed, {item});
     });
 }

@@ -65,8 +65,8 @@ public:
         switch (visit.kind) {
         case VisitKind::FileEntry:
         case VisitKind::LinkEntry:
-            return moves_ ? actions_.move(visit.directory, visit.name(), target, visit.name(), true)
-                          : actions_.copy(visit.directory, visit.name(), target, visit.name());
+            return moves_ ? actions_.move(visit.directory, visit.entry, target, visit.name(), true)
+                          : actions_.copy(visit.directory, visit.entry, target, visit.name());
         case VisitKind::EnterDirectory: return enter(target, visit.name());
         case VisitKind::LeaveDirectory:
             targets_.pop_back();
@@ -109,10 +109,12 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
         if (os::Result r = createPath(run, parentPath(to)); !r) return r;
         os::Directory source, target;
         std::string name, toName;
+        os::FoundEntry entry;
         if (os::Result r = openParent(from, source, name); !r) return r;
+        if (os::Result r = source.look(name, entry); !r) return r;
         if (os::Result r = openParent(to, target, toName); !r) return r;
-        return kind.moves ? actions.move(source, name, target, toName, false)
-                          : actions.copy(source, name, target, toName);
+        return kind.moves ? actions.move(source, entry, target, toName, false)
+                          : actions.copy(source, entry, target, toName);
     }
 
     // A directory's contents go into `to` itself ("D:\dst\" is the directory "D:\dst"); a
@@ -126,8 +128,10 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
         createPath(run, parentPath(targetRoot))) {
         os::Directory sourceParent, targetParent;
         std::string name, targetName;
-        if (openParent(source, sourceParent, name) && openParent(targetRoot, targetParent, targetName) &&
-            actions.move(sourceParent, name, targetParent, targetName, false)) {
+        os::FoundEntry entry;
+        if (openParent(source, sourceParent, name) && sourceParent.look(name, entry) &&
+            openParent(targetRoot, targetParent, targetName) &&
+            actions.move(sourceParent, entry, targetParent, targetName, false)) {
             return {};
         }
     }

@@ -18,7 +18,11 @@ bool executeLaunchCommand(RunContext& run, Command& record) {
     return forEachItem(run, launch, launch.file, "FILE", [&](int i) {
         const Text file = listItem(launch.file, i);
         const Text params = listItem(launch.param, i);
-        return run.succeeded(launchProgram(file, params, launch.isWait), MessageId::LaunchFailed, {file, params});
+        if (!run.succeeded(launchProgram(file, params, launch.isWait), MessageId::LaunchFailed, {file, params}))
+            return false;
+        ++run.counters.programsStarted;
+        run.logEvent("  started \"" + file.str() + "\" " + params.str());
+        return true;
     });
 }
 

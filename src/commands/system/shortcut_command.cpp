@@ -39,8 +39,11 @@ bool executeShortcutCommand(RunContext& run, Command& record) {
         const int show = link.showCmd.field(i, ",").toInt();
         // A directory still missing afterwards shows up as a failure to save.
         (void)createPath(run, dst.fields(0, -2, "\\"));
-        return run.succeeded(createShortcut(src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed,
-                             {src, dst});
+        if (!run.succeeded(createShortcut(src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed, {src, dst}))
+            return false;
+        ++run.counters.shortcutsSaved;
+        run.logEvent("  saved shortcut \"" + dst.str() + ".LNK\" to \"" + src.str() + "\"");
+        return true;
     });
 }
 

@@ -1,5 +1,6 @@
-// The Windows entry point: COM for the shortcut writer around the run; the exit code is 0
-// whatever happened, since everything the user needs to know was shown in a box.
+// The Windows entry point: COM for the shortcut writer around the run. The exit code is 0
+// whatever happened in an interactive run, since everything the user needs to know was shown
+// in a box; an unattended run tells how it ended.
 #include <windows.h>
 
 #include <string>
@@ -44,11 +45,13 @@ void loadLibrariesFromTheSystemOnly() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     loadLibrariesFromTheSystemOnly();
     const HRESULT com = CoInitialize(nullptr);
+    int exitCode = 0;
     {
         RunContext run;
         run.kinds = commandKinds();
         runUpdater(run, arguments().c_str());
+        exitCode = run.exitCode();
     }
     if (SUCCEEDED(com)) CoUninitialize();
-    return 0;
+    return exitCode;
 }

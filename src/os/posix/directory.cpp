@@ -157,6 +157,40 @@ Result Directory::writeNewFile(const std::string& name, const std::string& bytes
     return Result::fail(Operation::Write, pathOf(name), error);
 }
 
+struct AppendFile::Impl {
+    Descriptor fd;
+};
+
+AppendFile::AppendFile() = default;
+AppendFile::~AppendFile() = default;
+AppendFile::AppendFile(AppendFile&&) noexcept = default;
+AppendFile& AppendFile::operator=(AppendFile&&) noexcept = default;
+
+bool AppendFile::isOpen() const { return impl_ && impl_->fd.valid(); }
+
+Result AppendFile::append(std::string_view bytes) {
+    if (!writeAll(impl_->fd.get(), bytes.data(), bytes.size())) return Result::fail(Operation::Write, path_, lastError());
+    return {};
+}
+
+Result AppendFile::sync() {
+    if (::fsync(impl_->fd.get()) != 0) return Result::fail(Operation::Write, path_, lastError());
+    return {};
+}
+
+Result Directory::openForAppend(const std::string& name, AppendFile& out) const {
+    Descriptor fd(::openat(impl_->fd.get(), name.c_str(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    if (!fd.valid()) return Result::fail(Operation::Open, pathOf(name), lastError());
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0) return Result::fail(Operation::Open, pathOf(name), lastError());
+    if (!S_ISREG(info.st_mode)) return Result::fail(Operation::Open, pathOf(name), NotAFileOrDirectory);
+    out.impl_ = std::make_unique<AppendFile::Impl>();
+    out.impl_->fd = std::move(fd);
+    out.path_ = pathOf(name);
+    return {};
+}
+
 Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
     const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     if (listed == InvalidAttributes) {

@@ -1,9 +1,13 @@
 // The updater's own path, the counterparts of the Windows and system directories, and the
 // platform family, on POSIX. Only POSIX code belongs here.
+#include <pwd.h>
 #include <sys/random.h>
+#include <sys/utsname.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include <string>
 
@@ -50,5 +54,39 @@ bool randomBytes(void* out, size_t size) {
 // Linux stands with the modern family. The answer only chooses which folder numbers the
 // built-in symbols ask for, and the folder table in shell.cpp gives both kinds the same places.
 bool isNtPlatform() { return true; }
+
+LocalTime localNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    return {static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),
+            static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_hour),
+            static_cast<unsigned>(local.tm_min), static_cast<unsigned>(local.tm_sec),
+            static_cast<unsigned>(now.tv_nsec / 1000000)};
+}
+
+uint64_t steadyMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+std::string systemDescription() {
+    utsname name{};
+    if (::uname(&name) != 0) return "Linux";
+    return std::string(name.sysname) + " " + name.release + " " + name.machine;
+}
+
+std::string userName() {
+    std::vector<char> area(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, area.data(), area.size(), &found) == 0 && found && found->pw_name)
+        return found->pw_name;
+    return std::to_string(::geteuid());
+}
+
+bool isElevated() { return ::geteuid() == 0; }
 
 }  // namespace os

@@ -280,6 +280,49 @@ Result Directory::writeNewFile(const std::string& name, const std::string& bytes
     return {};
 }
 
+struct AppendFile::Impl {
+    Handle file;
+};
+
+AppendFile::AppendFile() = default;
+AppendFile::~AppendFile() = default;
+AppendFile::AppendFile(AppendFile&&) noexcept = default;
+AppendFile& AppendFile::operator=(AppendFile&&) noexcept = default;
+
+bool AppendFile::isOpen() const { return impl_ && impl_->file.valid(); }
+
+Result AppendFile::append(std::string_view bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, copyBlock));
+        if (!::WriteFile(impl_->file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return Result::fail(Operation::Write, path_, ::GetLastError());
+        done += written;
+    }
+    return {};
+}
+
+Result AppendFile::sync() {
+    if (!::FlushFileBuffers(impl_->file.get())) return Result::fail(Operation::Write, path_, ::GetLastError());
+    return {};
+}
+
+Result Directory::openForAppend(const std::string& name, AppendFile& out) const {
+    Handle file;
+    // Others may read the file meanwhile, and append to it as we do.
+    const NTSTATUS status = openInside(impl_->handle.get(), name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF,
+                                       FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Open, pathOf(name), fromStatus(status));
+    if (isReparse(attributesOfHandle(file.get())) || followedALink(file.get(), pathOf(name)))
+        return Result::fail(Operation::Open, pathOf(name), stoppedOnLink);
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return Result::fail(Operation::Open, pathOf(name), NotAFileOrDirectory);
+    out.impl_ = std::make_unique<AppendFile::Impl>();
+    out.impl_->file = std::move(file);
+    out.path_ = pathOf(name);
+    return {};
+}
+
 // Removes a file or link, or an empty directory, through a handle opened on the entry itself,
 // refusing the other kind and what Windows keeps read-only.
 // The word a listing gave is not needed: the handle tells the same at no extra cost.

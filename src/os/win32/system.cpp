@@ -37,6 +37,43 @@ std::string systemDirectory() {
     return n < MAX_PATH ? detail::narrow(path, n) : std::string();
 }
 
+LocalTime localNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+uint64_t steadyMilliseconds() { return GetTickCount64(); }
+
+std::string systemDescription() {
+    // The version the system really has: GetVersionEx answers what the manifest declares.
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto get = reinterpret_cast<GetVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!get || get(&info) != 0) return "Windows";
+    return "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + " build " +
+           std::to_string(info.dwBuildNumber);
+}
+
+std::string userName() {
+    wchar_t name[256 + 1] = {};
+    DWORD size = 256 + 1;
+    return GetUserNameW(name, &size) ? detail::narrow(name, wcsnlen(name, size)) : std::string();
+}
+
+bool isElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                          elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
 bool randomBytes(void* out, size_t size) {
     return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, static_cast<PUCHAR>(out), static_cast<ULONG>(size),
                                           BCRYPT_USE_SYSTEM_PREFERRED_RNG));

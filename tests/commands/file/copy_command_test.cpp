@@ -2,6 +2,8 @@
 // behind, and the result flag. (Where each kind of source lands is in file_commands.json.)
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "commands/file/copy_command.h"
 #include "commands/file/file_trees.h"
 
@@ -77,6 +79,41 @@ TEST(Copy, AFailureNamesTheFileDeepInTheTreeAndTheSystemsError) {
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.failure().path, fixture.path("none.txt"));
     EXPECT_TRUE(os::isNotFound(missing.error()));
+}
+
+// Below its message, the box of a failed copy says which file failed, where the message does
+// not name it, and the system's reason, in the system's words and with its number.
+TEST(Copy, TheBoxGivesTheReasonOfEachKindOfFailure) {
+#ifdef _WIN32
+    constexpr os::ErrorCode missing = 2, denied = 5, directory = 5;  // not found, access denied
+#else
+    constexpr os::ErrorCode missing = ENOENT, denied = EACCES, directory = EISDIR;
+#endif
+    struct Case {
+        const char* name;
+        Tree before;
+        std::vector<std::string> readOnly;
+        const char* failedFile;  // below the test directory; none when the message names it
+        os::ErrorCode error;
+    };
+    const Case cases[] = {
+        {"a missing source", {}, {}, nullptr, missing},
+        {"access denied: a read-only file in the way", {{"src\\a.txt", "a"}, {"dst\\a.txt", "old"}},
+         {"dst\\a.txt"}, "dst\\a.txt", denied},
+        {"a directory in the way", {{"src\\a.txt", "a"}, {"dst\\a.txt\\", ""}}, {}, "dst\\a.txt", directory},
+    };
+    for (const Case& c : cases) {
+        ScriptFixture fixture(copy("<Src>\\src", "<Src>\\dst"));
+        file_trees::writeTree(fixture.dir().path(), c.before);
+        for (const std::string& path : c.readOnly) file_trees::makeReadOnly(fixture.path(path));
+        const file_trees::Run run = file_trees::runScript(fixture, "Step");
+        ASSERT_EQ(run.details.size(), 1u) << c.name;
+        const std::string reason =
+            formatMessage(MessageId::FailureReason, {os::describeError(c.error) + " (" + std::to_string(c.error) + ")"});
+        const std::string expected =
+            c.failedFile ? formatMessage(MessageId::FailedPath, {fixture.path(c.failedFile)}) + "\n" + reason : reason;
+        EXPECT_EQ(run.details[0], expected) << c.name;
+    }
 }
 
 }  // namespace

@@ -174,9 +174,14 @@ TEST(FileOperations, AMoveToAnotherFileSystemCopiesThenRemoves) {
     os::Directory from, to;
     ASSERT_TRUE(os::Directory::open(disk.path(), from));
     ASSERT_TRUE(os::Directory::open(memory, to));
-    EXPECT_TRUE(actions.move(from, "f.txt", to, "f.txt", false));
-    EXPECT_FALSE(actions.move(from, "exists.txt", to, "exists.txt", false));
-    EXPECT_FALSE(actions.move(from, "d", to, "d", false));
+    const auto entry = [&from](const char* name) {
+        os::FoundEntry found;
+        EXPECT_TRUE(from.look(name, found)) << name;
+        return found;
+    };
+    EXPECT_TRUE(actions.move(from, entry("f.txt"), to, "f.txt", false));
+    EXPECT_FALSE(actions.move(from, entry("exists.txt"), to, "exists.txt", false));
+    EXPECT_FALSE(actions.move(from, entry("d"), to, "d", false));
     EXPECT_TRUE(os::isCrossVolume(from.moveTo("exists.txt", to, "exists.txt", true).error()));
     EXPECT_EQ(readTree(memory), (Tree{{"exists.txt", "old"}, {"f.txt", "f"}}));
     EXPECT_TRUE(readOnly(memory + "\\f.txt"));

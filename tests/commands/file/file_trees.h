@@ -88,8 +88,9 @@ inline std::string section(const std::string& name, const std::string& mode,
 }
 
 struct Run {
-    bool completed;                  // runMain's answer: false once a command stopped the run
-    std::vector<std::string> boxes;  // every box's text, in order
+    bool completed;                    // runMain's answer: false once a command stopped the run
+    std::vector<std::string> boxes;    // every box's message, in order
+    std::vector<std::string> details;  // the lines a failure adds below each message
 };
 
 // Runs `proc` of the script that `fixture` holds, every box recorded.
@@ -98,7 +99,11 @@ inline Run runScript(ScriptFixture& fixture, const char* proc) {
     RunContext& context = fixture.run();
     context.mainProcList.assign(proc);
     Run run{runMain(context), {}};
-    for (const RecordedBox& box : recorder.boxes()) run.boxes.push_back(box.text);
+    for (const RecordedBox& box : recorder.boxes()) {
+        std::string details;
+        run.boxes.push_back(messagePart(box.text, &details));
+        run.details.push_back(details);
+    }
     context.procedures.freeAll();
     return run;
 }

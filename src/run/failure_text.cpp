@@ -1,0 +1,38 @@
+// Reasons and the lines below a failure's message.
+#include "run/failure_text.h"
+
+#include "run/messages.h"
+
+namespace {
+
+MessageId refusalMessage(os::ErrorCode error) {
+    switch (error) {
+        case os::NotAFileOrDirectory: return MessageId::NotAFileReason;
+        case os::NameHoldsSeparator: return MessageId::NameHoldsSeparatorReason;
+        case os::UntrustedLink: return MessageId::UntrustedLinkReason;
+        case os::DestinationInsideSource: return MessageId::DestinationInsideSourceReason;
+        case os::NoDestination: return MessageId::NoDestinationReason;
+        case os::TemporaryNamesTaken: return MessageId::TemporaryNamesTakenReason;
+        case os::OutOfMemory: return MessageId::OutOfMemoryReason;
+        case os::EmptyFile: return MessageId::EmptyFileReason;
+        default: return MessageId::NoDirectoryReason;
+    }
+}
+
+}  // namespace
+
+std::string reasonFor(os::ErrorCode error) {
+    if (os::isOwnRefusal(error)) return formatMessage(refusalMessage(error));
+    const std::string described = os::describeError(error);
+    const std::string number = "(" + std::to_string(error) + ")";
+    return described.empty() ? number : described + " " + number;
+}
+
+std::string failureDetails(const os::Failure& failure, const std::string& message) {
+    std::string details = "\n";
+    // A path the message shows already in its quotes is not told twice.
+    if (!failure.path.empty() && message.find("\"" + failure.path + "\"") == std::string::npos)
+        details += "\n" + formatMessage(MessageId::FailedPath, {failure.path});
+    details += "\n" + formatMessage(MessageId::FailureReason, {reasonFor(failure.error)});
+    return details;
+}
