@@ -132,13 +132,21 @@ public:
     Result removeFile(const std::string& name, uint32_t listed = InvalidAttributes) const;
     // The empty subdirectory `name` removed; a read-only one is refused.
     Result removeChild(const std::string& name) const;
+    // Whether removeFile (`directory` false) or removeChild would refuse `name` for what it
+    // is (the other kind, or read-only), without removing it.
+    Result checkRemovable(const std::string& name, bool directory, uint32_t listed = InvalidAttributes) const;
     // The whole attribute word of file `name` replaced; a link is refused.
     Result setAttributes(const std::string& name, uint32_t attributes) const;
 
     // A new file `toName` in `to` with the contents, attribute word and last-write time of
     // file `name` (a link: a new link to the same place). Anything at `toName` makes it
-    // fail; a copy that fails part-way leaves nothing behind.
-    Result copyTo(const std::string& name, const Directory& to, const std::string& toName) const;
+    // fail; a copy that fails part-way leaves nothing behind. With `durable` the copy is on
+    // the disk itself before this returns, not only with the system.
+    Result copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable = false) const;
+    // The file `name` on the disk itself (a link: nothing to do).
+    Result syncFile(const std::string& name) const;
+    // The directory's own entries (names made, renamed, removed) on the disk itself.
+    Result sync() const;
     // Whether `name` may be replaced: ok when nothing is there, or a file or link that is
     // not read-only; a read-only file or a directory is refused as Windows refuses it.
     Result checkReplaceable(const std::string& name) const;
@@ -162,6 +170,23 @@ bool isAlreadyThere(ErrorCode error);
 
 // True for the error a rename gives when its two places lie on different volumes.
 bool isCrossVolume(ErrorCode error);
+
+// True for the errors that mean another program holds the file for the moment (Windows: a
+// sharing or lock violation); never on POSIX, where files are not held that way.
+bool isHeldByAnother(ErrorCode error);
+
+// The programs that hold `path` open, by their names, where the system can tell (Windows:
+// the Restart Manager); none elsewhere.
+std::vector<std::string> programsHolding(const std::string& path);
+
+// Asks the system to remove `path` when it next starts (Windows, with the rights to ask);
+// nothing elsewhere.
+void removeAtRestart(const std::string& path);
+
+// Removes `name` in `in` with everything below it, read-only entries included, links as
+// themselves: for what the updater itself made (its backups). Fails at the first entry that
+// cannot be removed, and leaves the rest.
+Result removeTree(const Directory& in, const std::string& name);
 
 // Where `path` physically is (GetFinalPathNameByHandleW): every link and alias on the way
 // resolved, in script form; empty when nothing has that name. Two paths name the same place

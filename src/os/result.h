@@ -27,6 +27,7 @@ enum Refusal : ErrorCode {
     OutOfMemory = OwnRefusal | 7,
     EmptyFile = OwnRefusal | 8,            // a file with nothing in it to check
     NoDirectory = OwnRefusal | 9,          // a program path without the directory it must start in
+    NoJournalFolder = OwnRefusal | 10,     // the system names no folder of the user's own for a journal
 };
 
 inline bool isOwnRefusal(ErrorCode code) { return (code & OwnRefusal) != 0; }

@@ -4,7 +4,6 @@
 #include "os/shortcut.h"
 
 #include "os/files.h"
-#include "os/system.h"
 
 namespace os {
 namespace detail {
@@ -12,14 +11,13 @@ namespace detail {
 Result writeShortcut(const ShortcutFields& fields, const Directory& directory, const std::string& name);
 }  // namespace detail
 
-Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath) {
+Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath, const std::string& temporary) {
     const size_t separator = linkPath.rfind('\\');
     const std::string directory = separator == std::string::npos ? "." : linkPath.substr(0, separator);
     const std::string name = separator == std::string::npos ? linkPath : linkPath.substr(separator + 1);
     Directory parent;
     if (Result opened = Directory::open(directory, parent); !opened)
         return Result::fail(Operation::SaveShortcut, linkPath, opened.error());
-    const std::string temporary = temporaryName();
     Result saved = detail::writeShortcut(fields, parent, temporary);
     if (saved) saved = parent.moveTo(temporary, parent, name, true);
     // Only a name nobody could know is removed: what the writer began under it.

@@ -24,7 +24,8 @@ struct ShortcutFields {
 
 // Writes (or replaces) the shortcut file `linkPath`. Windows: the shell's own shell-link
 // object; POSIX: our writer of the same binary format. The file is written beside its place
-// and put there in one step, so a link found at `linkPath` is replaced, never written through.
-Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath);
+// under the name `temporary` and put there in one step, so a link found at `linkPath` is
+// replaced, never written through.
+Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath, const std::string& temporary);
 
 }  // namespace os

@@ -36,6 +36,7 @@ struct LocalTime {
 LocalTime localNow();
 // Milliseconds from some fixed moment: for durations only.
 uint64_t steadyMilliseconds();
+void sleepMilliseconds(unsigned milliseconds);
 
 // What a log's header says of the machine: the system and its version, the user the updater
 // runs as, and whether it runs with administrator's (Windows) or root's (POSIX) rights.

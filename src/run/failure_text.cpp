@@ -15,6 +15,7 @@ MessageId refusalMessage(os::ErrorCode error) {
         case os::TemporaryNamesTaken: return MessageId::TemporaryNamesTakenReason;
         case os::OutOfMemory: return MessageId::OutOfMemoryReason;
         case os::EmptyFile: return MessageId::EmptyFileReason;
+        case os::NoJournalFolder: return MessageId::NoJournal;
         default: return MessageId::NoDirectoryReason;
     }
 }

@@ -36,6 +36,11 @@ enum class MessageId : int {
     OutOfMemoryReason = 24,
     EmptyFileReason = 25,
     NoDirectoryReason = 26,
+    // A run that can be undone.
+    UpdateUndone = 27,
+    InterruptedUpdateUndone = 28,
+    NoJournal = 29,
+    HeldBy = 30,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

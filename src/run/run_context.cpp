@@ -73,6 +73,11 @@ int RunContext::showScriptBox(const Text& text, unsigned style) {
     return box(text.str(), style);
 }
 
+void RunContext::showNotice(MessageId id) {
+    if (keepMessages) return;
+    (void)box(formatMessage(id), os::BoxIconInformation);
+}
+
 int RunContext::box(const std::string& text, unsigned style) {
     const std::string shown = caption.forDisplay();
     logEvent(std::string(boxKind(style)) + " box [" + shown + "] " + text);

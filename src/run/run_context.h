@@ -13,6 +13,7 @@
 
 #include "os/result.h"
 #include "run/command.h"
+#include "run/journal.h"
 #include "run/messages.h"
 #include "run/procedure.h"
 #include "run/run_log.h"
@@ -59,6 +60,7 @@ struct RunContext {
 
     bool unattended = false;  // no box is shown: each takes its default answer
     RunLog log;
+    Journal journal;
     RunOutcome outcome = RunOutcome::NothingRan;
     RunCounters counters;
 
@@ -74,6 +76,8 @@ struct RunContext {
     bool succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args);
     // Shows a script's own text (MSGBOX, CRC) with the current caption; returns the answer.
     int showScriptBox(const Text& text, unsigned style);
+    // Tells the user something the updater did of itself (message `id`, information icon).
+    void showNotice(MessageId id);
 
     // One event in the log, when there is one.
     void logEvent(std::string_view event) { log.write(event); }

@@ -12,11 +12,14 @@ void logHeader(RunContext& run, bool scriptFound) {
     run.logEvent("updater " UPDATER_VERSION " started");
     run.logEvent("command line: " + run.commandLine.str());
     run.logEvent("executable: " + run.modulePath.str());
-    run.logEvent("script: " + run.scriptPath.str() +
-                 (scriptFound ? std::string(" (read as ") + encodingName(run.script.encoding()) + ")" : " (not found)"));
+    run.logEvent("script: " + run.scriptPath.str() + (scriptFound ? "" : " (not found)"));
     run.logEvent("system: " + os::systemDescription());
     run.logEvent("user: " + os::userName() + (os::isElevated() ? " (elevated)" : " (not elevated)"));
     run.logEvent(run.unattended ? "unattended: no box is shown, each takes its default answer" : "interactive");
+}
+
+void logScriptEncoding(RunContext& run) {
+    run.logEvent(std::string("script read as ") + encodingName(run.script.encoding()));
 }
 
 void logSummary(RunContext& run, uint64_t milliseconds) {

@@ -7,6 +7,8 @@
 
 struct RunContext;
 
-// `scriptFound`: whether the script is there, and so what it was read as.
+// `scriptFound`: whether the script is there.
 void logHeader(RunContext& run, bool scriptFound);
+// What the script was read as, once it is read.
+void logScriptEncoding(RunContext& run);
 void logSummary(RunContext& run, uint64_t milliseconds);

@@ -14,13 +14,63 @@
 
 namespace {
 
+// What an interrupted run of the same script left is undone before anything of the script is
+// read: a killed run may have replaced the script itself.
+void recoverInterruptedRun(RunContext& run) {
+    const Journal::Recovery recovery = Journal::recover(run.scriptPath.str());
+    if (!recovery.found) return;
+    run.logEvent("the journal of an interrupted run was found");
+    for (const std::string& done : recovery.done) run.logEvent("  " + done);
+    if (recovery.undone) run.showNotice(MessageId::InterruptedUpdateUndone);
+}
+
+// ROLLBACK of UPDATER: the run is made undoable. Every run keeps a journal of its temporary
+// files; one that cannot be kept stops only a run that was to be undoable.
+bool beginJournal(RunContext& run) {
+    Text value;
+    bool undoable = false;
+    if (run.script.readString("UPDATER", "ROLLBACK", value)) {
+        expandValue(run.symbols, value);
+        undoable = value.toInt() != 0;
+    }
+    const os::Result begun = run.journal.begin(run.scriptPath.str(), undoable);
+    if (begun) {
+        if (undoable) run.logEvent("ROLLBACK=1: every change is recorded, and undone if the run does not reach its end");
+        return true;
+    }
+    if (!undoable) {
+        run.logEvent("no journal of temporary files: " + reasonFor(begun.error()));
+        return true;
+    }
+    run.showError(MessageId::NoJournal, {}, &begun.failure());
+    return false;
+}
+
+// The run's end: what it changed stays, or, where it could be undone and did not reach its
+// end, all of it is undone.
+void finishJournal(RunContext& run) {
+    if (!run.journal.isOpen()) return;
+    if (run.outcome == RunOutcome::Completed || !run.journal.undoable()) {
+        run.journal.commit();
+        return;
+    }
+    const std::vector<std::string> undone = run.journal.rollBack();
+    if (undone.empty()) return;
+    run.logEvent("the run is undone:");
+    for (const std::string& line : undone) run.logEvent("  " + line);
+    run.outcome = RunOutcome::RolledBack;
+    run.showNotice(MessageId::UpdateUndone);
+}
+
 // LOG of UPDATER, a log asked for by the script itself: optional, and only when the command
 // line gave none, which wins.
 void openScriptsLog(RunContext& run) {
     Text path;
     if (run.log.isOpen() || !run.script.readString("UPDATER", "LOG", path)) return;
     expandValue(run.symbols, path);
-    if (!path.empty() && run.log.open(path.str())) logHeader(run, true);
+    if (path.empty() || !run.log.open(path.str())) return;
+    logHeader(run, true);
+    logScriptEncoding(run);
 }
 
 }  // namespace
@@ -72,19 +122,22 @@ bool startup(RunContext& run, const char* arguments) {
         run.showError(MessageId::FileNotFound, {run.scriptPath});
         return false;
     }
+    logHeader(run, true);
+    recoverInterruptedRun(run);
     // A script that cannot be read as a file (a directory, a pipe, a device) reads as an
     // empty one, as the profile functions read it, and the first key is reported missing.
     const os::Result loaded = run.script.load(run.scriptPath.str());
-    logHeader(run, true);
     if (!loaded) run.logEvent("the script cannot be read: " + reasonFor(loaded.error()));
+    logScriptEncoding(run);
     buildSymbolTable(run);
     openScriptsLog(run);
-    return readUpdaterSection(run);
+    return readUpdaterSection(run) && beginJournal(run);
 }
 
 void runUpdater(RunContext& run, const char* arguments) {
     const uint64_t started = os::steadyMilliseconds();
     if (startup(run, arguments)) runMain(run);
     run.procedures.freeAll();
+    finishJournal(run);
     logSummary(run, os::steadyMilliseconds() - started);
 }

@@ -36,7 +36,7 @@ STYLES = {
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
                  "script_encoding", "platforms", "locales", "files", "dirs", "programs", "planted_dlls",
-                 "file_ages", "boxes", "after", "links", "exit_code", "log", "runs"}
+                 "file_ages", "read_only", "boxes", "after", "links", "exit_code", "log", "runs"}
 LOG_KEYS = {"file", "lines"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
 BOX_KEYS = {"caption", "text", "message", "args", "style", "answer", "failed", "reason"}
@@ -285,6 +285,18 @@ def snapshot(root):
     return entries
 
 
+def read_only_entries(root):
+    """The entries below root that are read-only (the owner may not write them: what Windows'
+    read-only attribute is on Linux, and what Wine makes of it)."""
+    found = set()
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in dirnames + filenames:
+            full = os.path.join(dirpath, name)
+            if not os.path.islink(full) and not os.stat(full).st_mode & 0o200:
+                found.add(os.path.relpath(full, root).replace(os.sep, "/"))
+    return found
+
+
 def expected_after(before, changes, places):
     """The directory as it should be: as it was, with the scenario's changes applied."""
     expected = dict(before)
@@ -370,6 +382,7 @@ class Run:
         self.before = {}
         self.command_line = scenario.get("command_line", "")
         self.observed = None
+        self.read_only_before = set()
         self.seconds = 0.0
         self.failures = []
 
@@ -401,6 +414,9 @@ def prepare(build, run, messages):
         if build.name != "windows":
             raise ScenarioError("planted_dlls are for the Windows build")
         shutil.copy2(helper_program(build, "planted", ".dll"), run.exe_dir / (name + ".dll"))
+    for name in scenario.get("read_only", []):
+        path = run.workdir / name
+        path.chmod(path.stat().st_mode & ~0o222)
     for name, days in scenario.get("file_ages", {}).items():
         # Noon of the local day `days` before today: no daylight-saving hour moves it.
         day = time.localtime(time.time() - days * 86400)
@@ -411,6 +427,7 @@ def prepare(build, run, messages):
         text = "".join(line + line_end for line in substitute(scenario["script"], run.places))
         (run.exe_dir / "patch.ini").write_bytes(build.encode_script(text, scenario.get("script_encoding")))
     run.before = snapshot(run.workdir)
+    run.read_only_before = read_only_entries(run.workdir)
 
 
 def any_reason(expected, shown):
@@ -442,6 +459,10 @@ def check(build, run):
         failures += check_link(run.workdir / name, substitute(wanted, run.places))
         after.pop(name, None)
     wanted_after = expected_after(run.before, run.scenario.get("after"), run.places)
+    if "read_only" in run.scenario:
+        read_only_after = read_only_entries(run.workdir)
+        if read_only_after != run.read_only_before:
+            failures.append(f"read-only entries were {sorted(run.read_only_before)}, are {sorted(read_only_after)}")
     if after != wanted_after:
         diff = difflib.unified_diff(describe_tree(wanted_after), describe_tree(after),
                                     "expected directory", "directory after the run", lineterm="", n=100)

@@ -1,6 +1,7 @@
 // Shortcut files of our encoder read back by readers that share nothing with it: Debian's
 // lnkinfo and exiftool on POSIX, the system's shell-link object under Wine.
 #include "os/shortcut.h"
+#include "os/system.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ std::string lnkinfoField(const std::string& report, const std::string& label) {
 TEST(Shortcut, IndependentReadersAgree) {
     TempDir dir;
     for (const Case& c : cases(dir)) {
-        ASSERT_TRUE(os::saveShortcut(c.fields, dir / "link.lnk"));
+        ASSERT_TRUE(os::saveShortcut(c.fields, dir / "link.lnk", os::temporaryName()));
         const std::string file = nativePath(dir / "link.lnk");
         const std::string report = commandOutput("lnkinfo '" + file + "'");
         EXPECT_EQ(lnkinfoField(report, "Local path"), c.fields.target) << report;

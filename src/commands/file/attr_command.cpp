@@ -15,7 +15,7 @@ os::Result applyAttributes(RunContext& run, const Text& path, uint32_t attribute
             if (visit.kind != VisitKind::FileEntry) return {};
             return actions.setAttributes(visit.directory, visit.name(), attributes);
         },
-        false);
+        false, actions.unseen());
 }
 
 std::unique_ptr<Command> loadAttrCommand(RunContext& run, const Text& section) {

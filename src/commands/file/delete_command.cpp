@@ -1,18 +1,17 @@
 // DELETE: each item walked, each entry removed through the directory that holds it, each
-// directory after its contents, the item's own directory last.
+// directory after its contents, the item's own directory last. In a run that can be undone
+// the walk only checks that everything could be removed, and what the item names is then set
+// aside whole: a deleted tree costs one rename.
 #include "commands/file/delete_command.h"
 
 #include "commands/file/file_actions.h"
-#include "run/item_loop.h"
 #include "commands/file/walker.h"
+#include "run/item_loop.h"
 #include "run/path_tests.h"
 
-os::Result deleteItem(RunContext& run, const Text& path) {
-    FileActions actions(run);
-    if (!pathExists(path)) {
-        actions.skipped(path.str(), "nothing has that name");
-        return {};
-    }
+namespace {
+
+os::Result removeWalking(FileActions& actions, const Text& path) {
     const auto remove = [&actions](const Visit& visit) -> os::Result {
         switch (visit.kind) {
         case VisitKind::FileEntry:
@@ -22,13 +21,56 @@ os::Result deleteItem(RunContext& run, const Text& path) {
         }
         return {};
     };
-    if (os::Result r = walkFiles(path, remove, true); !r) return r;
+    if (os::Result r = walkFiles(path, remove, true, actions.unseen()); !r) return r;
     // Asked after the walk: a link named as the item has gone with it.
     if (!isDirectory(path)) return {};
     os::Directory parent;
     std::string name;
     if (os::Result r = openParent(withoutTrailingSeparators(path), parent, name); !r) return r;
     return actions.removeDirectory(parent, name);
+}
+
+os::Result setAsideWhole(FileActions& actions, const Text& path) {
+    // The refusals a deletion would meet (a read-only file or directory), met before anything
+    // is touched.
+    const auto check = [](const Visit& visit) -> os::Result {
+        switch (visit.kind) {
+        case VisitKind::FileEntry:
+        case VisitKind::LinkEntry: return visit.directory.checkRemovable(visit.name(), false, visit.entry.attributes);
+        case VisitKind::EnterDirectory: return {};
+        case VisitKind::LeaveDirectory:
+            return visit.directory.checkRemovable(visit.name(), true, visit.entry.attributes);
+        }
+        return {};
+    };
+    if (os::Result r = walkFiles(path, check, true, actions.unseen()); !r) return r;
+    if (isDirectory(path)) {
+        os::Directory parent;
+        std::string name;
+        os::FoundEntry entry;
+        if (os::Result r = openParent(withoutTrailingSeparators(path), parent, name); !r) return r;
+        if (os::Result r = parent.checkRemovable(name, true); !r) return r;
+        if (os::Result r = parent.look(name, entry); !r) return r;
+        return actions.setAside(parent, entry);
+    }
+    return walkFiles(
+        path,
+        [&actions](const Visit& visit) -> os::Result {
+            if (visit.kind == VisitKind::LeaveDirectory) return {};
+            return actions.setAside(visit.directory, visit.entry);
+        },
+        false, actions.unseen());
+}
+
+}  // namespace
+
+os::Result deleteItem(RunContext& run, const Text& path) {
+    FileActions actions(run);
+    if (!pathExists(path)) {
+        actions.skipped(path.str(), "nothing has that name");
+        return {};
+    }
+    return run.journal.undoable() ? setAsideWhole(actions, path) : removeWalking(actions, path);
 }
 
 std::unique_ptr<Command> loadDeleteCommand(RunContext& run, const Text& section) {

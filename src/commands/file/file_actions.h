@@ -1,6 +1,7 @@
 // Every change the file commands make to the file system, in one place: a replaced file is
-// written beside its target and swapped in, a move between volumes is a copy and a removal.
-// Each change is counted and written to the run's log here.
+// written beside its target, on the disk, and swapped in; a move between volumes is a copy
+// and a removal; a file another program holds for a moment is waited for. Each change is
+// recorded in the run's journal first (so that a run can be undone), counted, and logged.
 #pragma once
 
 #include <cstdint>
@@ -34,10 +35,29 @@ public:
     os::Result move(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                     const std::string& toName, bool replace);
 
+    // Deletes `entry` of `in`, a whole directory with all it holds at once: in a run that can
+    // be undone, by setting it aside. (Only a run that can be undone uses it.)
+    os::Result setAside(const os::Directory& in, const os::FoundEntry& entry);
+
+    // Makes ready for a file that the system writes itself (a shortcut) at `name` of `in`,
+    // under the temporary name `temporary` first: recorded, and in a run that can be undone
+    // what is there is set aside, or the new file noted as made where nothing was.
+    os::Result prepareToWrite(const os::Directory& in, const std::string& name, const std::string& temporary);
+
+    // The name of what walks must pass over: the run's own backup folders.
+    const std::string& unseen() const;
+
     // Notes in the log that `path` was left alone, and why.
     void skipped(const std::string& path, const char* why);
 
 private:
+    // Records, in a run that can be undone, that `name` of `in` is about to be made where
+    // nothing was.
+    os::Result willCreate(const os::Directory& in, const std::string& name);
+    // Puts the new file `made` of `in` in the place of `name`, in one step.
+    os::Result replaceWithNew(const os::Directory& in, const std::string& name, const std::string& made);
+    os::Result copyNew(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
+                       const std::string& toName);
     void log(const std::string& event);
 
     RunContext& run_;

@@ -139,7 +139,7 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
     os::Directory targetDirectory;
     if (os::Result r = os::Directory::open(targetRoot.str(), targetDirectory); !r) return r;
     TreeTransfer transfer(actions, kind.moves, std::move(targetDirectory));
-    if (os::Result r = walkFiles(source, std::ref(transfer), true); !r) return r;
+    if (os::Result r = walkFiles(source, std::ref(transfer), true, actions.unseen()); !r) return r;
     if (!(directory && kind.moves)) return {};
     os::Directory sourceParent;
     std::string name;

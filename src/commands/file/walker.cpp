@@ -7,37 +7,43 @@ namespace {
 
 const char* const separator = "\\";
 
-os::Result visitEntries(const os::Directory& directory, const std::string& pattern, const FileVisitor& visitor,
-                        bool recursive, bool mustFind);
+struct Walk {
+    const FileVisitor& visitor;
+    bool recursive;
+    const std::string& unseen;
+};
+
+os::Result visitEntries(const os::Directory& directory, const std::string& pattern, const Walk& walk, bool mustFind);
 
 // A name is joined to its directory's path only for reports; still, a name that holds the
 // separator could not exist on Windows, and no path a report or a later step builds from it
 // may mean a place outside the tree.
-os::Result visitEntry(const os::Directory& directory, const os::FoundEntry& entry, const FileVisitor& visitor,
-                      bool recursive) {
+os::Result visitEntry(const os::Directory& directory, const os::FoundEntry& entry, const Walk& walk) {
+    const FileVisitor& visitor = walk.visitor;
     if (entry.name.find('\\') != std::string::npos)
         return os::Result::fail(os::Operation::List, directory.pathOf(entry.name), os::NameHoldsSeparator);
     if (os::isLinkWord(entry.attributes)) return visitor({directory, entry, VisitKind::LinkEntry});
     if (!(entry.attributes & os::AttributeDirectory)) return visitor({directory, entry, VisitKind::FileEntry});
     if (os::Result r = visitor({directory, entry, VisitKind::EnterDirectory}); !r) return r;
-    if (recursive) {
+    if (walk.recursive) {
         // A subdirectory that fails stops the whole walk: its command must report it, not
         // succeed with part of the tree left undone.
         os::Directory inside;
         if (os::Result r = directory.openChild(entry.name, inside); !r) return r;
-        if (os::Result r = visitEntries(inside, "*", visitor, true, false); !r) return r;
+        if (os::Result r = visitEntries(inside, "*", walk, false); !r) return r;
     }
     return visitor({directory, entry, VisitKind::LeaveDirectory});
 }
 
-os::Result visitEntries(const os::Directory& directory, const std::string& pattern, const FileVisitor& visitor,
-                        bool recursive, bool mustFind) {
+os::Result visitEntries(const os::Directory& directory, const std::string& pattern, const Walk& walk, bool mustFind) {
     std::vector<os::FoundEntry> entries;
     if (os::Result r = directory.list(pattern, entries); !r) return r;
     if (mustFind && entries.empty())
         return os::Result::fail(os::Operation::Look, directory.pathOf(pattern), os::nothingMatches());
-    for (const os::FoundEntry& entry : entries)
-        if (os::Result r = visitEntry(directory, entry, visitor, recursive); !r) return r;
+    for (const os::FoundEntry& entry : entries) {
+        if (!walk.unseen.empty() && entry.name == walk.unseen) continue;
+        if (os::Result r = visitEntry(directory, entry, walk); !r) return r;
+    }
     return {};
 }
 
@@ -65,7 +71,8 @@ os::Result openParent(const Text& path, os::Directory& parent, std::string& name
     return os::Directory::open(directory.str(), parent);
 }
 
-os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursive) {
+os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursive, const std::string& unseen) {
+    const Walk walk{visitor, recursive, unseen};
     // A link named as the path is walked as the entry it is, never listed through, also when
     // written with a trailing separator. Only the trailing separators are dropped from a
     // directory's root: a leading one is where the path starts (the root directory, or a
@@ -74,10 +81,10 @@ os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursiv
     if (recursive && isPlainDirectory(root)) {
         os::Directory directory;
         if (os::Result r = os::Directory::open(root.str(), directory); !r) return r;
-        return visitEntries(directory, "*", visitor, true, false);
+        return visitEntries(directory, "*", walk, false);
     }
     os::Directory parent;
     std::string pattern;
     if (os::Result r = openParent(path, parent, pattern); !r) return r;
-    return visitEntries(parent, pattern, visitor, recursive, true);
+    return visitEntries(parent, pattern, walk, true);
 }

@@ -32,8 +32,9 @@ using FileVisitor = std::function<os::Result(const Visit& visit)>;
 // Visits what `path` names (a file, a pattern's matches, or with `recursive` a directory's
 // contents), depth first in listing order, each directory before and after its contents.
 // Fails when nothing is found, a directory below cannot be listed, a name cannot be one of
-// this system's, or a visitor fails: the failure names the deepest path it concerns.
-os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursive);
+// this system's, or a visitor fails: the failure names the deepest path it concerns. Entries
+// named `unseen` (the run's own backup folders) are neither visited nor entered.
+os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursive, const std::string& unseen = "");
 
 // The path without the separators it ends in ("C:\dst\" names the directory "C:\dst").
 Text withoutTrailingSeparators(const Text& path);

@@ -1,9 +1,12 @@
 // LINK: a shortcut that cannot be saved stops the run; those before it stay.
 #include "commands/system/shortcut_command.h"
 
+#include "commands/file/file_actions.h"
 #include "commands/file/make_dir_command.h"
+#include "commands/file/walker.h"
 #include "commands/system/launch_command.h"
 #include "os/shortcut.h"
+#include "os/system.h"
 #include "run/item_loop.h"
 
 namespace {
@@ -39,7 +42,7 @@ bool executeShortcutCommand(RunContext& run, Command& record) {
         const int show = link.showCmd.field(i, ",").toInt();
         // A directory still missing afterwards shows up as a failure to save.
         (void)createPath(run, dst.fields(0, -2, "\\"));
-        if (!run.succeeded(createShortcut(src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed, {src, dst}))
+        if (!run.succeeded(createShortcut(run, src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed, {src, dst}))
             return false;
         ++run.counters.shortcutsSaved;
         run.logEvent("  saved shortcut \"" + dst.str() + ".LNK\" to \"" + src.str() + "\"");
@@ -47,9 +50,16 @@ bool executeShortcutCommand(RunContext& run, Command& record) {
     });
 }
 
-os::Result createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show) {
+os::Result createShortcut(RunContext& run, const Text& target, const Text& linkPath, const Text& arguments, int show) {
     Text workingDirectory;
     directoryOf(target, workingDirectory);
+    os::Directory parent;
+    std::string name;
+    const std::string temporary = os::temporaryName();
+    // Recorded, and what is there set aside in a run that can be undone; a folder that cannot
+    // be opened fails below with its own reason.
+    if (openParent(linkPath, parent, name))
+        if (os::Result prepared = FileActions(run).prepareToWrite(parent, name, temporary); !prepared) return prepared;
     return os::saveShortcut({target.str(), workingDirectory.str(), arguments.str(), showCommandFor(show)},
-                            linkPath.str());
+                            linkPath.str(), temporary);
 }

@@ -15,5 +15,6 @@ struct ShortcutCommand : Command {
 std::unique_ptr<Command> loadShortcutCommand(RunContext& run, const Text& section);
 bool executeShortcutCommand(RunContext& run, Command& record);
 
-// Saves the shortcut file `linkPath` to `target`; false when it was not saved.
-os::Result createShortcut(const Text& target, const Text& linkPath, const Text& arguments, int show);
+// Saves the shortcut file `linkPath` to `target`, as a change of the run; fails when it was
+// not saved.
+os::Result createShortcut(RunContext& run, const Text& target, const Text& linkPath, const Text& arguments, int show);

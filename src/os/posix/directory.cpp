@@ -191,7 +191,7 @@ Result Directory::openForAppend(const std::string& name, AppendFile& out) const 
     return {};
 }
 
-Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
+Result Directory::checkRemovable(const std::string& name, bool directory, uint32_t listed) const {
     const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     if (listed == InvalidAttributes) {
         FoundEntry own;
@@ -202,6 +202,12 @@ Result Directory::removeEntry(const std::string& name, bool directory, uint32_t 
     if (isDirectoryWord(listed) != directory)
         return Result::fail(operation, pathOf(name), directory ? ENOTDIR : EISDIR);
     if (keptReadOnly(listed)) return Result::fail(operation, pathOf(name), EACCES);
+    return {};
+}
+
+Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
+    const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
+    if (Result removable = checkRemovable(name, directory, listed); !removable) return removable;
     if (::unlinkat(impl_->fd.get(), name.c_str(), directory ? AT_REMOVEDIR : 0) != 0)
         return Result::fail(operation, pathOf(name), lastError());
     return {};
@@ -225,7 +231,19 @@ Result Directory::setAttributes(const std::string& name, uint32_t attributes) co
     return {};
 }
 
-Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName) const {
+Result Directory::syncFile(const std::string& name) const {
+    Descriptor fd(::openat(impl_->fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return errno == ELOOP ? Result() : Result::fail(Operation::Write, pathOf(name), lastError());
+    if (::fsync(fd.get()) != 0) return Result::fail(Operation::Write, pathOf(name), lastError());
+    return {};
+}
+
+Result Directory::sync() const {
+    if (::fsync(impl_->fd.get()) != 0) return Result::fail(Operation::Write, path_, lastError());
+    return {};
+}
+
+Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
     const int from = impl_->fd.get();
     const int into = to.impl_->fd.get();
     struct stat own;
@@ -255,7 +273,8 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     if (!out.valid()) return Result::fail(Operation::Create, to.pathOf(toName), lastError());
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     bool copied = copyContents(in.get(), out.get()) &&
-                  (!(mode & creationMask()) || ::fchmod(out.get(), mode) == 0) && ::futimens(out.get(), times) == 0;
+                  (!(mode & creationMask()) || ::fchmod(out.get(), mode) == 0) && ::futimens(out.get(), times) == 0 &&
+                  (!durable || ::fsync(out.get()) == 0);
     ErrorCode error = copied ? 0 : lastError();
     if (!out.close() && copied) {
         copied = false;

@@ -94,6 +94,12 @@ bool isAlreadyThere(ErrorCode error) { return error == EEXIST; }
 
 bool isCrossVolume(ErrorCode error) { return error == EXDEV; }
 
+bool isHeldByAnother(ErrorCode) { return false; }
+
+void removeAtRestart(const std::string&) {}
+
+std::vector<std::string> programsHolding(const std::string&) { return {}; }
+
 std::string finalPath(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(detail::nativePath(path).c_str(), nullptr),
                                                                &std::free);

@@ -72,6 +72,12 @@ uint64_t steadyMilliseconds() {
     return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
 
+void sleepMilliseconds(unsigned milliseconds) {
+    timespec delay{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    while (::nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
+}
+
 std::string systemDescription() {
     utsname name{};
     if (::uname(&name) != 0) return "Linux";

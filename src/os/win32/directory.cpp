@@ -343,6 +343,20 @@ Result Directory::removeEntry(const std::string& name, bool directory, uint32_t)
     return {};
 }
 
+Result Directory::checkRemovable(const std::string& name, bool directory, uint32_t listed) const {
+    const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
+    if (listed == InvalidAttributes) {
+        FoundEntry own;
+        if (Result looked = look(name, own); !looked) return Result::fail(operation, pathOf(name), looked.error());
+        listed = own.attributes;
+    }
+    if (directory && (isReparse(listed) || !(listed & FILE_ATTRIBUTE_DIRECTORY)))
+        return Result::fail(operation, pathOf(name), ERROR_DIRECTORY);
+    const DWORD kept = directory ? (listed & FILE_ATTRIBUTE_READONLY) : refusalToReplace(listed);
+    if (kept) return Result::fail(operation, pathOf(name), ERROR_ACCESS_DENIED);
+    return {};
+}
+
 Result Directory::removeFile(const std::string& name, uint32_t listed) const { return removeEntry(name, false, listed); }
 
 Result Directory::removeChild(const std::string& name) const { return removeEntry(name, true, InvalidAttributes); }
@@ -363,7 +377,20 @@ Result Directory::setAttributes(const std::string& name, uint32_t attributes) co
     return {};
 }
 
-Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName) const {
+Result Directory::syncFile(const std::string& name) const {
+    Handle file;
+    const NTSTATUS status = openInside(impl_->handle.get(), name, FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, shareAll,
+                                       FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file);
+    if (!NT_SUCCESS(status)) return Result::fail(Operation::Write, pathOf(name), fromStatus(status));
+    if (!::FlushFileBuffers(file.get())) return Result::fail(Operation::Write, pathOf(name), ::GetLastError());
+    return {};
+}
+
+// NTFS keeps a directory's names through its own journal: a rename is never lost half-made,
+// and the data of what it renames has been flushed before (copyTo with `durable`, syncFile).
+Result Directory::sync() const { return {}; }
+
+Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
     Handle in;
     NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN,
@@ -395,7 +422,8 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     copied.LastWriteTime = source.LastWriteTime;
     copied.FileAttributes = source.FileAttributes | FILE_ATTRIBUTE_NORMAL;
     if (!copyData(in.get(), out.get()) ||
-        !::SetFileInformationByHandle(out.get(), FileBasicInfo, &copied, sizeof copied)) {
+        !::SetFileInformationByHandle(out.get(), FileBasicInfo, &copied, sizeof copied) ||
+        (durable && !::FlushFileBuffers(out.get()))) {
         const DWORD error = ::GetLastError();
         deleteOnClose(out.get(), true);
         return Result::fail(Operation::Write, to.pathOf(toName), error);
@@ -419,6 +447,15 @@ Result Directory::moveTo(const std::string& name, const Directory& to, const std
     const Operation operation = replace ? Operation::Replace : Operation::Move;
     if (replace)
         if (Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
+    if (replace) {
+        // A file another program holds open without letting it be deleted cannot be replaced
+        // either; the system would say only "access denied", which a retry cannot tell from a
+        // refusal that lasts. Asking for it first gives the sharing violation.
+        Handle held;
+        const NTSTATUS probed = openInside(to.impl_->handle.get(), toName, DELETE | FILE_READ_ATTRIBUTES, shareAll,
+                                           FILE_OPEN, FILE_OPEN_REPARSE_POINT, held);
+        if (probed == sharingViolation) return Result::fail(operation, to.pathOf(toName), ERROR_SHARING_VIOLATION);
+    }
     Handle moved;
     const NTSTATUS status =
         openInside(impl_->handle.get(), name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN, FILE_OPEN_REPARSE_POINT, moved);

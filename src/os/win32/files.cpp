@@ -4,6 +4,8 @@
 
 #include "os/files.h"
 #include "os/win32/handle.h"
+
+#include <vector>
 #include "os/win32/wide.h"
 
 namespace os {
@@ -83,6 +85,60 @@ ErrorCode nothingMatches() { return ERROR_FILE_NOT_FOUND; }
 bool isAlreadyThere(ErrorCode error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
 bool isCrossVolume(ErrorCode error) { return error == ERROR_NOT_SAME_DEVICE; }
+
+bool isHeldByAnother(ErrorCode error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+void removeAtRestart(const std::string& path) {
+    (void)::MoveFileExW(detail::systemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The Restart Manager tells which programs hold a file; its library is loaded from the system
+// folder when first asked, and a system without it names none.
+std::vector<std::string> programsHolding(const std::string& path) {
+    using StartSession = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
+    using EndSession = DWORD(WINAPI*)(DWORD);
+    using RegisterResources = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, void*, UINT, LPCWSTR*);
+    using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, void*, DWORD*);
+    // RM_PROCESS_INFO, as the Restart Manager lays it out.
+    struct ProcessInfo {
+        DWORD processId;
+        FILETIME startTime;
+        WCHAR appName[256];
+        WCHAR serviceShortName[64];
+        DWORD applicationType;
+        ULONG appStatus;
+        DWORD sessionId;
+        BOOL restartable;
+    };
+    std::vector<std::string> names;
+    const HMODULE library = ::LoadLibraryExW(L"rstrtmgr.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!library) return names;
+    const auto entry = [library](const char* name) {
+        return reinterpret_cast<void*>(::GetProcAddress(library, name));
+    };
+    const auto start = reinterpret_cast<StartSession>(entry("RmStartSession"));
+    const auto end = reinterpret_cast<EndSession>(entry("RmEndSession"));
+    const auto add = reinterpret_cast<RegisterResources>(entry("RmRegisterResources"));
+    const auto list = reinterpret_cast<GetList>(entry("RmGetList"));
+    DWORD session = 0;
+    WCHAR key[64] = {};
+    if (start && end && add && list && start(&session, 0, key) == ERROR_SUCCESS) {
+        const std::wstring file = detail::systemPath(path);
+        LPCWSTR files[] = {file.c_str()};
+        ProcessInfo found[16];
+        UINT needed = 0;
+        UINT count = 16;
+        DWORD reasons = 0;
+        if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+            list(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+            for (UINT i = 0; i < count && i < 16; ++i)
+                names.push_back(detail::narrow(found[i].appName, wcsnlen(found[i].appName, 256)));
+        }
+        end(session);
+    }
+    ::FreeLibrary(library);
+    return names;
+}
 
 std::string finalPath(const std::string& path) {
     Handle file(::CreateFileW(detail::systemPath(path).c_str(), 0, shareAll, nullptr, OPEN_EXISTING,

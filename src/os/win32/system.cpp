@@ -45,6 +45,8 @@ LocalTime localNow() {
 
 uint64_t steadyMilliseconds() { return GetTickCount64(); }
 
+void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
 std::string systemDescription() {
     // The version the system really has: GetVersionEx answers what the manifest declares.
     using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
