@@ -91,6 +91,11 @@ public:
         plan.source = source.str();
         plan.encoding = encodingName(run_.script.encoding());
         checkEncoding();
+        Text rollback;
+        if (run_.script.readString("UPDATER", "ROLLBACK", rollback)) {
+            expandValue(run_.symbols, rollback);
+            undoable_ = rollback.toInt() != 0;
+        }
 
         const std::string startStop = "before it runs anything";
         const Text updater("UPDATER");
@@ -397,6 +402,7 @@ private:
             }
             reached_.insert(ascii::upperCase(name.str()));
             commands.push_back(checkCommand(name, origin));
+            checkLaunchInUndoableRun(commands.back(), origin, i + 1 == itemCount(list));
         }
         checkReferences(commands, list);
 
@@ -413,6 +419,16 @@ private:
         }
         running_.pop_back();
         return plan;
+    }
+
+    // A run that can be undone undoes what it changed, not what a program it started did: a
+    // LAUNCH with anything after it that can fail leaves that program's effects behind.
+    void checkLaunchInUndoableRun(const CheckedCommand& command, const ListOrigin& origin, bool lastOfItsList) {
+        if (!undoable_ || !command.kind || !Text(command.kind->mode).equalsNoCase("LAUNCH")) return;
+        if (origin.main && lastOfItsList) return;
+        add(lineOf(command.name, "FILE"), Severity::Warning, command.name, "FILE",
+            "ROLLBACK=1 undoes what the run changes, not what a program it starts does: if a later step fails or "
+            "stops the run, the changes this program made stay");
     }
 
     // LOG and ROLLBACK of UPDATER: optional, so a missing one is no fault; a present one is
@@ -531,6 +547,7 @@ private:
     std::set<std::string> walked_;      // lists already checked
     std::vector<std::string> running_;  // the lists that would be running at this point
     std::map<std::string, CheckedCommand> checked_;  // by section name, upper case
+    bool undoable_ = false;                          // ROLLBACK=1
 };
 
 // The script's full path as the updater would hold it: "\" separators, no long-path prefix.

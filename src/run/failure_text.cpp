@@ -1,6 +1,7 @@
 // Reasons and the lines below a failure's message.
 #include "run/failure_text.h"
 
+#include "os/files.h"
 #include "run/messages.h"
 
 namespace {
@@ -35,5 +36,13 @@ std::string failureDetails(const os::Failure& failure, const std::string& messag
     if (!failure.path.empty() && message.find("\"" + failure.path + "\"") == std::string::npos)
         details += "\n" + formatMessage(MessageId::FailedPath, {failure.path});
     details += "\n" + formatMessage(MessageId::FailureReason, {reasonFor(failure.error)});
+    // A file another program holds: which programs, where the system can tell, so that the
+    // user knows what to close.
+    if (os::isHeldByAnother(failure.error)) {
+        std::string holders;
+        for (const std::string& program : os::programsHolding(failure.path))
+            holders += (holders.empty() ? "" : ", ") + program;
+        if (!holders.empty()) details += "\n" + formatMessage(MessageId::HeldBy, {holders});
+    }
     return details;
 }

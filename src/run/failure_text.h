@@ -10,5 +10,6 @@
 // or the updater's own words for its own refusals.
 std::string reasonFor(os::ErrorCode error);
 
-// The lines added below `message` for `failure`, starting with a blank line.
+// The lines added below `message` for `failure`, starting with a blank line; for a file
+// another program holds, also the programs that hold it, where the system can tell.
 std::string failureDetails(const os::Failure& failure, const std::string& message);

@@ -51,7 +51,7 @@ public:
     bool insideCreated(const std::string& path) const;
     // The name of this run's backup folders, which no walk of the run may see; empty while
     // nothing was set aside.
-    const std::string& backupFolderName() const { return backups_.empty() ? nothing_ : backupName_; }
+    std::string backupFolderName() const { return backups_.empty() ? std::string() : backupName_; }
 
     // The run reached its end: the backups go, and the journal. A backup that cannot be removed
     // yet (the old executable of a program still running) is left for the next run.
@@ -75,7 +75,6 @@ private:
     std::string directory_;
     bool undoable_ = false;
     std::string backupName_;
-    const std::string nothing_;
     std::vector<Record> records_;
     std::vector<std::string> createdDirectories_;
     // The backup folder of each directory that has one, and the number its next entry takes.

@@ -199,6 +199,10 @@ const std::vector<FaultCase>& faultCases() {
         {"an empty LOG",
          "[UPDATER]\nNAME=\nPROC=A\nLOG=\n[A]\nMODE=OSVER\n",
          {{Severity::Warning, "UPDATER", "LOG", "LOG=", "no log"}}},
+        {"a LAUNCH with steps after it in a run that can be undone",
+         "[UPDATER]\nNAME=\nPROC=L,A\nROLLBACK=1\n[L]\nMODE=LAUNCH\nFILE=C:\\x\\setup.exe\nPARAM=\nISWAIT=1\n"
+         "[A]\nMODE=OSVER\n",
+         {{Severity::Warning, "L", "FILE", "FILE=C:\\x\\setup.exe", "not what a program it starts does"}}},
         {"a ROLLBACK that is neither 0 nor 1",
          "[UPDATER]\nNAME=\nPROC=A\nROLLBACK=yes\n[A]\nMODE=OSVER\n",
          {{Severity::Warning, "UPDATER", "ROLLBACK", "ROLLBACK=yes", "reads it as 0"}}},

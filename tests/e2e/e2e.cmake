@@ -18,4 +18,10 @@ if(TARGET updater)
            COMMAND ${E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run_e2e.py
                    --build ${CMAKE_BINARY_DIR} --platform ${E2E_PLATFORM})
   updater_test_properties(e2e)
+
+  # Runs killed half-way and started again (ROLLBACK=1), and replacements killed half-written.
+  add_test(NAME interruptions
+           COMMAND ${E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run_interruptions.py
+                   --build ${CMAKE_BINARY_DIR} --platform ${E2E_PLATFORM})
+  updater_test_properties(interruptions)
 endif()

@@ -3,7 +3,7 @@
 # finds a console program ready for input.
 
 set(UPDATER_HELPER_DIR ${CMAKE_BINARY_DIR}/tests/helpers)
-foreach(helper write_args sleep_ms)
+foreach(helper write_args sleep_ms hold_file)
   add_executable(${helper} ${CMAKE_CURRENT_LIST_DIR}/${helper}.cpp)
   set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
 endforeach()
@@ -21,9 +21,9 @@ if(CMAKE_CROSSCOMPILING)
 else()
   set(helper_dir_seen "${UPDATER_HELPER_DIR}")
 endif()
-foreach(tests commands_system_tests os_tests)
+foreach(tests commands_system_tests commands_file_tests os_tests)
   if(TARGET ${tests})
-    add_dependencies(${tests} write_args sleep_ms)
+    add_dependencies(${tests} write_args sleep_ms hold_file)
     target_compile_definitions(${tests} PRIVATE UPDATER_HELPER_DIR="${helper_dir_seen}"
                                                 UPDATER_HELPER_SUFFIX="${CMAKE_EXECUTABLE_SUFFIX}")
   endif()

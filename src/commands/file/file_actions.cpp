@@ -43,7 +43,7 @@ void FileActions::skipped(const std::string& path, const char* why) {
     if (run_.log.isOpen()) log("skipped " + quoted(path) + ": " + why);
 }
 
-const std::string& FileActions::unseen() const { return run_.journal.backupFolderName(); }
+std::string FileActions::unseen() const { return run_.journal.backupFolderName(); }
 
 os::Result FileActions::createDirectory(const os::Directory& in, const std::string& name) {
     Journal& journal = run_.journal;

@@ -45,7 +45,7 @@ public:
     os::Result prepareToWrite(const os::Directory& in, const std::string& name, const std::string& temporary);
 
     // The name of what walks must pass over: the run's own backup folders.
-    const std::string& unseen() const;
+    std::string unseen() const;
 
     // Notes in the log that `path` was left alone, and why.
     void skipped(const std::string& path, const char* why);
