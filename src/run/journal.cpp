@@ -2,7 +2,9 @@
 // directories (os/files.h), as the file commands' own steps do.
 #include "run/journal.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "os/script_source.h"
 #include "os/shell.h"
@@ -13,6 +15,13 @@ namespace {
 // The user's own local application data (CSIDL_LOCAL_APPDATA): no other user writes there.
 constexpr int localApplicationData = 0x1C;
 constexpr const char* header = "updater journal 1";
+// The first entry set aside under a name keeps that name in the backup folder; a later one
+// under the same name (a file the run made itself) goes, numbered, into a folder inside it that
+// bears the backup folder's own name, which no entry of the user's has. What lies in the backup
+// folder under its own name says by itself where it belongs, so the record of its move need not
+// reach the disk before the move does: recovery restores what a power cut left there
+// unrecorded. The folder's own record, and an interim one (undone in its place among the
+// others), are flushed first.
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -150,14 +159,45 @@ std::string undo(const Journal::Record& record) {
     return {};
 }
 
+// Restores what lies in backup folders under its own name with no record of it: the
+// set-asides whose records a power cut lost. They came after every record that reached the disk,
+// so they are undone before all of those; a folder nearer the root first, as it may hold another.
+void restoreUnrecorded(const std::vector<Journal::Record>& records, std::vector<std::string>& done) {
+    std::unordered_set<std::string> recorded;
+    std::vector<std::string> folders;
+    for (const Journal::Record& record : records) {
+        if (record.kind == "aside") recorded.insert(record.other);
+        if (record.kind == "backup-folder") folders.push_back(record.path);
+    }
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
+    for (const std::string& folder : folders) {
+        os::Directory parent;
+        os::Directory backup;
+        std::vector<os::FoundEntry> entries;
+        if (!openParent(folder, parent) || !os::Directory::open(folder, backup) || !backup.list("*", entries))
+            continue;
+        for (const os::FoundEntry& entry : entries) {
+            if (entry.name == nameOf(folder) || recorded.count(backup.pathOf(entry.name))) continue;
+            if (exists(parent, entry.name)) (void)os::removeTree(parent, entry.name);
+            if (backup.moveTo(entry.name, parent, entry.name, false))
+                done.push_back("restored \"" + parent.pathOf(entry.name) + "\"");
+        }
+    }
+}
+
 // Removes what a run leaves for nobody: its temporary files and its backup folders. False when
 // a backup folder could not be removed (yet).
 bool removeLeftovers(const std::vector<Journal::Record>& records, std::vector<std::string>& kept,
                      std::vector<std::string>* done) {
+    // Nothing is renamed any more: each directory is opened once, however many it holds.
+    std::unordered_map<std::string, os::Directory> parents;
     for (const Journal::Record& record : records) {
         if (record.kind != "temporary" && record.kind != "backup-folder") continue;
-        os::Directory parent;
-        if (!openParent(record.path, parent) || !exists(parent, nameOf(record.path))) continue;
+        const auto [slot, isNew] = parents.try_emplace(parentOf(record.path));
+        if (isNew) (void)os::Directory::open(slot->first, slot->second);
+        const os::Directory& parent = slot->second;
+        if (!parent.isOpen() || !exists(parent, nameOf(record.path))) continue;
         if (os::removeTree(parent, nameOf(record.path))) {
             if (done) done->push_back("removed \"" + record.path + "\"");
         } else if (record.kind == "backup-folder") {
@@ -202,6 +242,7 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
     bool undoable = false;
     const std::vector<Record> records = parse(text, undoable);
     if (undoable) {
+        restoreUnrecorded(records, recovery.done);
         for (auto it = records.rbegin(); it != records.rend(); ++it) {
             const std::string done = undo(*it);
             if (!done.empty()) recovery.done.push_back(done);
@@ -263,17 +304,29 @@ os::Result Journal::removedDirectory(const std::string& path, uint32_t old) {
 
 os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     const auto [slot, isNew] = backups_.try_emplace(in.path(), 0);
-    const std::string folder = in.pathOf(backupName_);
     if (isNew) {
-        if (os::Result recorded = write({"backup-folder", folder, ""}, true); !recorded) return recorded;
-        if (os::Result made = in.createChild(backupName_); !made) return made;
+        os::Result made = write({"backup-folder", in.pathOf(backupName_), ""}, true);
+        if (made) made = in.createChild(backupName_);
+        if (!made) {
+            backups_.erase(slot);
+            return made;
+        }
     }
-    const std::string number = std::to_string(++slot->second);
-    if (os::Result recorded = write({"aside", in.pathOf(name), folder + "\\" + number}, true); !recorded)
-        return recorded;
     os::Directory backup;
     if (os::Result opened = in.openChild(backupName_, backup); !opened) return opened;
-    return in.moveTo(name, backup, number, false);
+    if (!exists(backup, name)) {
+        if (os::Result recorded = write({"aside", in.pathOf(name), backup.pathOf(name)}, false); !recorded)
+            return recorded;
+        return in.moveTo(name, backup, name, false);
+    }
+    if (slot->second == 0)
+        if (os::Result made = backup.createChild(backupName_); !made && !os::isAlreadyThere(made.error())) return made;
+    os::Directory interim;
+    if (os::Result opened = backup.openChild(backupName_, interim); !opened) return opened;
+    const std::string number = std::to_string(++slot->second);
+    if (os::Result recorded = write({"aside", in.pathOf(name), interim.pathOf(number)}, true); !recorded)
+        return recorded;
+    return in.moveTo(name, interim, number, false);
 }
 
 bool Journal::insideCreated(const std::string& path) const {

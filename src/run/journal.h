@@ -1,6 +1,7 @@
 // The journal of a run: a write-ahead record of every change a run that can be undone
-// (ROLLBACK=1) makes, each on the disk before the change happens, so that the run can be undone
-// whatever stops it, the updater's death and a power cut included; and, in every run, of the
+// (ROLLBACK=1) makes, each on the disk before the change happens (or, for an entry set aside,
+// findable without its record), so that the run can be undone whatever stops it, the updater's
+// death and a power cut included; and, in every run, of the
 // temporary files it makes, so that the next run removes what a killed one left. The journal
 // lies in the running user's own local application data, named after the script's path.
 #pragma once
@@ -43,7 +44,8 @@ public:
     os::Result moved(const std::string& from, const std::string& to);
     os::Result removedDirectory(const std::string& path, uint32_t old);
     // Moves `name` of `in` into the run's backup folder in that same directory (the same
-    // volume: no data is copied), recorded first.
+    // volume: no data is copied), recorded first. The first entry set aside under a name keeps
+    // it there, and its record is not flushed: the folder alone says where it goes back to.
     os::Result setAside(const os::Directory& in, const std::string& name);
 
     // True when `path` lies in a directory this run made: what is made there is undone with it
@@ -77,6 +79,6 @@ private:
     std::string backupName_;
     std::vector<Record> records_;
     std::vector<std::string> createdDirectories_;
-    // The backup folder of each directory that has one, and the number its next entry takes.
+    // The backup folder of each directory that has one, and the number its last interim entry took.
     std::unordered_map<std::string, uint64_t> backups_;
 };

@@ -60,4 +60,32 @@ TEST(Journal, ACutLastLineIsNeverActedOn) {
     EXPECT_FALSE(journalExists(script));
 }
 
+TEST(Journal, SetAsidesWhoseRecordsAPowerCutLostAreRestored) {
+    TempDir dir;
+    const std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
+    for (const std::string& name : names) writeFile(dir / name, "old " + name);
+    const std::string script = dir / "patch.ini";
+    const std::string journalPath = Journal::pathFor(script);
+    Journal journal;
+    ASSERT_TRUE(journal.begin(script, true));
+    os::Directory held;
+    ASSERT_TRUE(os::Directory::open(dir.path(), held));
+    ASSERT_TRUE(journal.setAside(held, "a.txt"));
+    writeFile(dir / "a.txt", "made by the run");
+    ASSERT_TRUE(journal.setAside(held, "a.txt"));  // an interim one: flushed, with all before it
+    const std::string onDisk = readFile(journalPath);
+    ASSERT_TRUE(journal.setAside(held, "b.txt"));
+    ASSERT_TRUE(journal.setAside(held, "c.txt"));
+    for (const std::string& name : names) writeFile(dir / name, "new " + name);
+    journal = Journal();
+    writeFile(journalPath, onDisk);  // the power cut: the unflushed records are gone
+    const Journal::Recovery recovery = Journal::recover(script);
+    EXPECT_TRUE(recovery.undone);
+    for (const std::string& name : names) EXPECT_EQ(readFile(dir / name), "old " + name);
+    std::vector<os::FoundEntry> left;
+    ASSERT_TRUE(held.list("*", left));
+    EXPECT_EQ(left.size(), names.size());  // no backup folder
+    EXPECT_FALSE(journalExists(script));
+}
+
 }  // namespace

@@ -37,6 +37,15 @@ os::Result retried(Step step) {
 
 }  // namespace
 
+FileActions::~FileActions() {
+    // The new content of each file was on the disk before it took its name, so a power cut
+    // before this leaves the old file or the new one, whole, either way.
+    for (const std::string& path : renamedIn_) {
+        os::Directory directory;
+        if (os::Directory::open(path, directory)) (void)directory.sync();
+    }
+}
+
 void FileActions::log(const std::string& event) { run_.logEvent("  " + event); }
 
 void FileActions::skipped(const std::string& path, const char* why) {
@@ -136,11 +145,11 @@ os::Result FileActions::replaceWithNew(const os::Directory& in, const std::strin
     if (journal.undoable()) {
         // The old one is set aside first; the new one then takes a name nobody holds.
         if (os::Result aside = retried([&] { return journal.setAside(in, name); }); !aside) return aside;
-        return in.moveTo(made, in, name, false);
     }
-    if (os::Result replaced = retried([&] { return in.moveTo(made, in, name, true); }); !replaced) return replaced;
-    // The rename on the disk too, so that a power cut leaves the old file or the new one.
-    return in.sync();
+    os::Result replaced = journal.undoable() ? in.moveTo(made, in, name, false)
+                                             : retried([&] { return in.moveTo(made, in, name, true); });
+    if (replaced) renamedIn_.insert(in.path());
+    return replaced;
 }
 
 os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
@@ -203,7 +212,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
         if (replace && !os::isDirectoryWord(source.attributes) && !os::isLinkWord(source.attributes))
             (void)from.syncFile(source.name);
         moved = retried([&] { return from.moveTo(source.name, to, toName, replace); });
-        if (moved && replace) (void)to.sync();
+        if (moved && replace) renamedIn_.insert(to.path());
     }
     if (moved) {
         ++run_.counters.entriesMoved;

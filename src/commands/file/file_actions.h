@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "os/files.h"
 
@@ -14,6 +15,11 @@ struct RunContext;
 class FileActions {
 public:
     explicit FileActions(RunContext& run) : run_(run) {}
+    // Puts the renames of replaced files on the disk: once for each directory, as a command
+    // ends, rather than once for every file.
+    ~FileActions();
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
 
     os::Result createDirectory(const os::Directory& in, const std::string& name);
     // `entry` as a listing gave it: its attribute word spares a look, its size is logged.
@@ -61,4 +67,6 @@ private:
     void log(const std::string& event);
 
     RunContext& run_;
+    // The directories where a file took another's name since they were last put on the disk.
+    std::unordered_set<std::string> renamedIn_;
 };

@@ -98,7 +98,7 @@ inline Run runScript(ScriptFixture& fixture, const char* proc) {
     BoxRecorder recorder;
     RunContext& context = fixture.run();
     context.mainProcList.assign(proc);
-    Run run{runMain(context), {}};
+    Run run{runMain(context), {}, {}};
     for (const RecordedBox& box : recorder.boxes()) {
         std::string details;
         run.boxes.push_back(messagePart(box.text, &details));

@@ -134,14 +134,18 @@ TEST(Shortcut, AtALinkReplacesTheLinkItself) {
 // A link in a folder everybody may write to, made by another user, is not followed where
 // the updater writes; the same link of the running user's own is.
 TEST(Links, OnAScriptsPathAreFollowedOnlyWhenTheRunningUserOrRootOwnsThem) {
-    if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user takes root";
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a link to another user takes root";
+    }
     for (const bool someoneElse : {true, false}) {
         ScriptRun run(file_trees::section("Step", "COPY", {{"FROM", "<Src>\\a.txt"}, {"TO", "<Src>\\shared\\drop\\a.txt"}}));
         file_trees::writeTree(run.dir().path(), {{"a.txt", "a"}, {"victim\\", ""}, {"shared\\", ""}});
         const std::string shared = nativePath(run.path("shared"));
         ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
         ASSERT_EQ(::symlink(nativePath(run.path("victim")).c_str(), (shared + "/drop").c_str()), 0);
-        if (someoneElse) ASSERT_EQ(::lchown((shared + "/drop").c_str(), 65534, 65534), 0);
+        if (someoneElse) {
+            ASSERT_EQ(::lchown((shared + "/drop").c_str(), 65534, 65534), 0);
+        }
         EXPECT_EQ(run.run("Step"), !someoneElse) << someoneElse;
         EXPECT_EQ(fileExists(run.path("victim\\a.txt")), !someoneElse) << someoneElse;
     }
