@@ -19,4 +19,8 @@ uint32_t bySlicing(const void* bytes, size_t n, uint32_t previous);
 bool foldingAvailable();
 // 64 bytes per step by carry-less multiplication: about as fast as memory delivers.
 uint32_t byFolding(const void* bytes, size_t n, uint32_t previous);
+// Whether this processor has 512-bit carry-less multiplication, which byWideFolding needs.
+bool wideFoldingAvailable();
+// 256 bytes per step, four folds per instruction.
+uint32_t byWideFolding(const void* bytes, size_t n, uint32_t previous);
 }  // namespace crc32_detail

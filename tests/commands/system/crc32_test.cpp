@@ -19,6 +19,7 @@ std::vector<Method> fastMethods() {
     std::vector<Method> methods = {{"slicing", crc32_detail::bySlicing},
                                    {"chosen", [](const void* p, size_t n, uint32_t c) { return crc32(p, n, c); }}};
     if (crc32_detail::foldingAvailable()) methods.push_back({"folding", crc32_detail::byFolding});
+    if (crc32_detail::wideFoldingAvailable()) methods.push_back({"wide folding", crc32_detail::byWideFolding});
     return methods;
 }
 
