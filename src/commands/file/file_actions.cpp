@@ -4,6 +4,7 @@
 #include "commands/file/file_actions.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "os/system.h"
 #include "run/run_context.h"
@@ -161,10 +162,24 @@ os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& so
             log(std::string(how) + quoted(to.pathOf(toName)) + " from " + quoted(from.pathOf(source.name)) +
                 bytes(source.size));
     };
-    // A new name needs no detour: a copy that fails part-way removes what it wrote.
+    // A new name needs no detour: a copy that fails part-way removes what it wrote. Without a
+    // journal to write ahead, the copy itself finds out whether the name is free, since it
+    // never creates over anything; only then is the name looked at. (A link is copied by a
+    // call that cannot tell a taken name from its other failures, so it is looked at first.)
+    std::optional<os::Result> tried;
+    if (!run_.journal.undoable() && !os::isLinkWord(source.attributes)) {
+        tried = from.copyTo(source.name, to, toName);
+        if (*tried) {
+            copied("created ");
+            return *tried;
+        }
+        const os::Failure& failure = tried->failure();
+        if (failure.operation != os::Operation::Create || failure.path != to.pathOf(toName)) return *tried;
+    }
     os::FoundEntry existing;
     const os::Result look = to.look(toName, existing);
     if (!look && os::isNotFound(look.error())) {
+        if (tried) return *tried;  // refused although the name is free: that is the answer
         if (os::Result recorded = willCreate(to, toName); !recorded) return recorded;
         os::Result made = from.copyTo(source.name, to, toName);
         if (made) copied("created ");

@@ -246,10 +246,13 @@ Result Directory::sync() const {
 Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
     const int from = impl_->fd.get();
     const int into = to.impl_->fd.get();
-    struct stat own;
-    if (::fstatat(from, name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0)
-        return Result::fail(Operation::Copy, pathOf(name), lastError());
-    if (S_ISLNK(own.st_mode)) {
+    Descriptor in;
+    struct stat source;
+    // A link refuses to be opened as itself, which is how one is told from a file here.
+    if (const ErrorCode error = detail::openRegularFile(from, name.c_str(), true, in, &source)) {
+        struct stat own;
+        if (error != ELOOP || ::fstatat(from, name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(own.st_mode))
+            return Result::fail(Operation::Copy, pathOf(name), error);
         // The link itself: a new link to the same place. What it leads to is neither read nor
         // changed.
         char destination[PATH_MAX];
@@ -260,12 +263,6 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
             return Result::fail(Operation::Create, to.pathOf(toName), lastError());
         return {};
     }
-
-    Descriptor in;
-    if (const ErrorCode error = detail::openRegularFile(from, name.c_str(), true, in))
-        return Result::fail(Operation::Copy, pathOf(name), error);
-    struct stat source;
-    if (::fstat(in.get(), &source) != 0) return Result::fail(Operation::Read, pathOf(name), lastError());
     // Created with the source's permission bits; only those that the umask takes away are
     // put back afterwards.
     const mode_t mode = source.st_mode & 0777;

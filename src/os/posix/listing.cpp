@@ -77,18 +77,20 @@ int listMatching(int dirfd, const std::string& pattern, bool withDots, std::vect
     return 0;
 }
 
-ErrorCode openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out) {
+ErrorCode openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out, struct stat* info) {
     // Without O_NONBLOCK, opening a pipe that nobody writes to waits for ever.
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (noFollow ? O_NOFOLLOW : 0);
     Descriptor fd(::openat(dirfd, name, flags));
     if (!fd.valid()) return static_cast<ErrorCode>(errno);
-    struct stat info;
-    if (::fstat(fd.get(), &info) != 0) return static_cast<ErrorCode>(errno);
-    if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (!S_ISREG(info.st_mode)) return NotAFileOrDirectory;
-    // A regular file never blocks, but reads are plainer without the flag.
-    const int current = ::fcntl(fd.get(), F_GETFL);
-    if (current < 0 || ::fcntl(fd.get(), F_SETFL, current & ~O_NONBLOCK) != 0) return static_cast<ErrorCode>(errno);
+    struct stat own;
+    if (!info) info = &own;
+    if (::fstat(fd.get(), info) != 0) return static_cast<ErrorCode>(errno);
+    if (S_ISDIR(info->st_mode)) return EISDIR;
+    if (!S_ISREG(info->st_mode)) return NotAFileOrDirectory;
+    // A regular file never blocks, but reads are plainer without the flag. Of the status
+    // flags it was opened with, the flag is the only one the call can change, so none is read
+    // first.
+    if (::fcntl(fd.get(), F_SETFL, 0) != 0) return static_cast<ErrorCode>(errno);
     out = std::move(fd);
     return 0;
 }

@@ -2,6 +2,8 @@
 // and the held directories share. Only POSIX code includes this.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -19,7 +21,7 @@ int listMatching(int dirfd, const std::string& pattern, bool withDots, std::vect
 // Opens `name` in `dirfd` (AT_FDCWD: a path) for reading without waiting on a pipe or a
 // device, and refuses anything that is not a regular file with NotAFileOrDirectory (a
 // directory with EISDIR, as the system would). With `noFollow` a link is refused (ELOOP).
-// Returns 0 or the error.
-ErrorCode openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out);
+// `info`, when given, receives the opened file's status. Returns 0 or the error.
+ErrorCode openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out, struct stat* info = nullptr);
 
 }  // namespace os::detail
