@@ -149,7 +149,8 @@ public:
     Result sync() const;
     // Whether `name` may be replaced: ok when nothing is there, or a file or link that is
     // not read-only; a read-only file or a directory is refused as Windows refuses it.
-    Result checkReplaceable(const std::string& name) const;
+    // `listed`, when given, is the attribute word just looked at, which spares a look.
+    Result checkReplaceable(const std::string& name, uint32_t listed = InvalidAttributes) const;
     // `name` renamed to `toName` in `to` (another directory of the same volume). Without
     // `replace` anything at `toName` makes it fail; with it, a file or link there is replaced
     // in one step, but a read-only file or a directory is refused. Across volumes it fails

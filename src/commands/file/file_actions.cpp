@@ -4,7 +4,6 @@
 #include "commands/file/file_actions.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "os/system.h"
 #include "run/run_context.h"
@@ -61,6 +60,7 @@ os::Result FileActions::createDirectory(const os::Directory& in, const std::stri
         if (os::Result recorded = journal.createdDirectory(in.pathOf(name)); !recorded) return recorded;
     os::Result made = in.createChild(name);
     if (!made) return made;
+    madeHere_.insert(in.pathOf(name));
     ++run_.counters.directoriesCreated;
     if (run_.log.isOpen()) log("created directory " + quoted(in.pathOf(name)));
     return made;
@@ -137,7 +137,7 @@ os::Result FileActions::prepareToWrite(const os::Directory& in, const std::strin
     if (!journal.undoable()) return {};
     os::FoundEntry existing;
     if (!in.look(name, existing)) return willCreate(in, name);
-    if (os::Result replaceable = in.checkReplaceable(name); !replaceable) return replaceable;
+    if (os::Result replaceable = in.checkReplaceable(name, existing.attributes); !replaceable) return replaceable;
     return retried([&] { return journal.setAside(in, name); });
 }
 
@@ -162,31 +162,19 @@ os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& so
             log(std::string(how) + quoted(to.pathOf(toName)) + " from " + quoted(from.pathOf(source.name)) +
                 bytes(source.size));
     };
-    // A new name needs no detour: a copy that fails part-way removes what it wrote. Without a
-    // journal to write ahead, the copy itself finds out whether the name is free, since it
-    // never creates over anything; only then is the name looked at. (A link is copied by a
-    // call that cannot tell a taken name from its other failures, so it is looked at first.)
-    std::optional<os::Result> tried;
-    if (!run_.journal.undoable() && !os::isLinkWord(source.attributes)) {
-        tried = from.copyTo(source.name, to, toName);
-        if (*tried) {
-            copied("created ");
-            return *tried;
-        }
-        const os::Failure& failure = tried->failure();
-        if (failure.operation != os::Operation::Create || failure.path != to.pathOf(toName)) return *tried;
-    }
+    // A new name needs no detour: a copy that fails part-way removes what it wrote. In a
+    // directory this command made, every name is new; the creation refuses a taken one anyway.
+    const bool fresh = madeHere_.count(to.path()) != 0;
     os::FoundEntry existing;
-    const os::Result look = to.look(toName, existing);
-    if (!look && os::isNotFound(look.error())) {
-        if (tried) return *tried;  // refused although the name is free: that is the answer
+    const os::Result look = fresh ? os::Result() : to.look(toName, existing);
+    if (fresh || (!look && os::isNotFound(look.error()))) {
         if (os::Result recorded = willCreate(to, toName); !recorded) return recorded;
         os::Result made = from.copyTo(source.name, to, toName);
         if (made) copied("created ");
         return made;
     }
     if (!look) return look;
-    if (os::Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
+    if (os::Result replaceable = to.checkReplaceable(toName, existing.attributes); !replaceable) return replaceable;
 
     for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
         const std::string temporary = os::temporaryName();
@@ -216,7 +204,8 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     if (journal.undoable()) {
         os::FoundEntry existing;
         if (replace && to.look(toName, existing)) {
-            if (os::Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
+            if (os::Result replaceable = to.checkReplaceable(toName, existing.attributes); !replaceable)
+                return replaceable;
             if (os::Result aside = retried([&] { return journal.setAside(to, toName); }); !aside) return aside;
         }
         if (os::Result recorded = journal.moved(from.pathOf(source.name), to.pathOf(toName)); !recorded)

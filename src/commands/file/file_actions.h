@@ -69,4 +69,7 @@ private:
     RunContext& run_;
     // The directories where a file took another's name since they were last put on the disk.
     std::unordered_set<std::string> renamedIn_;
+    // The directories this command made: what they hold, it put there, so a name not yet
+    // written in them is free without a look.
+    std::unordered_set<std::string> madeHere_;
 };

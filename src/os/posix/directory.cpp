@@ -283,11 +283,14 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     return Result::fail(Operation::Write, to.pathOf(toName), error);
 }
 
-Result Directory::checkReplaceable(const std::string& name) const {
+Result Directory::checkReplaceable(const std::string& name, uint32_t listed) const {
     FoundEntry existing;
-    if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, existing)) {
-        if (error == ENOENT) return {};
-        return Result::fail(Operation::Look, pathOf(name), static_cast<ErrorCode>(error));
+    existing.attributes = listed;
+    if (listed == InvalidAttributes) {
+        if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, existing)) {
+            if (error == ENOENT) return {};
+            return Result::fail(Operation::Look, pathOf(name), static_cast<ErrorCode>(error));
+        }
     }
     if (isDirectoryWord(existing.attributes)) return Result::fail(Operation::Replace, pathOf(name), EISDIR);
     if (keptReadOnly(existing.attributes)) return Result::fail(Operation::Replace, pathOf(name), EACCES);

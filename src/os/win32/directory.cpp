@@ -431,8 +431,9 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     return {};
 }
 
-Result Directory::checkReplaceable(const std::string& name) const {
-    const DWORD attributes = ::GetFileAttributesW(detail::systemPath(pathOf(name)).c_str());
+Result Directory::checkReplaceable(const std::string& name, uint32_t listed) const {
+    const DWORD attributes =
+        listed != InvalidAttributes ? listed : ::GetFileAttributesW(detail::systemPath(pathOf(name)).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (isNotFound(error)) return {};
