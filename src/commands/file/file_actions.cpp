@@ -25,6 +25,8 @@ std::string bytes(uint64_t size) { return " (" + std::to_string(size) + " bytes)
 template <class Step>
 os::Result retried(Step step) {
     os::Result result = step();
+    // Most steps succeed at once: no clock for them.
+    if (result || !os::isHeldByAnother(result.error())) return result;
     const uint64_t started = os::steadyMilliseconds();
     for (unsigned pause = 20; !result && os::isHeldByAnother(result.error()) &&
                               os::steadyMilliseconds() - started < heldFileWait;
