@@ -115,8 +115,9 @@ private:
     }
 
     void pathItems() {
-        for (int i = 0; i < itemCount(value_); ++i) {
-            const Text item = listItem(value_, i);
+        const ItemList items(value_);
+        for (int i = 0; i < items.count(); ++i) {
+            const Text& item = items[i];
             if (item.countOf("/") > 0)
                 add(Severity::Warning, itemLabel(i, item) +
                                            " is written with \"/\": the updater divides paths only at \"\\\" (for "
@@ -128,8 +129,9 @@ private:
     }
 
     void programDirectories() {
-        for (int i = 0; i < itemCount(value_); ++i) {
-            const Text item = listItem(value_, i);
+        const ItemList items(value_);
+        for (int i = 0; i < items.count(); ++i) {
+            const Text& item = items[i];
             Text directory;
             if (!item.empty() && !directoryOf(item, directory))
                 add(Severity::Warning, itemLabel(i, item) + " has no directory: programs are started in their own "
@@ -141,9 +143,11 @@ private:
     // is copied onto TO itself; both surprise in their own way.
     void transferTargets() {
         if (!partner_) return;
-        for (int i = 0; i < count_ && i < itemCount(value_); ++i) {
-            const Text from = listItem(*partner_, i);
-            const Text to = listItem(value_, i);
+        const ItemList froms(*partner_);
+        const ItemList tos(value_);
+        for (int i = 0; i < froms.count() && i < tos.count(); ++i) {
+            const Text& from = froms[i];
+            const Text& to = tos[i];
             if (to.empty()) continue;
             const bool pattern = from.field(-1, "\\").countOf("*") > 0;
             const Text last = to.field(-1, "\\");
@@ -160,8 +164,9 @@ private:
     }
 
     void hexItems() {
+        const ItemList items(value_);
         for (int i = 0; i < count_; ++i) {
-            const Text item = listItem(value_, i);
+            const Text& item = items[i];
             if (item.empty() && (rule_.traits & EmptyAllowed)) continue;
             if (!isHexWord(item))
                 add(Severity::Warning, itemLabel(i, item) +
@@ -171,8 +176,9 @@ private:
     }
 
     void numberItems() {
+        const ItemList items(value_);
         for (int i = 0; i < count_; ++i) {
-            const Text item = listItem(value_, i);
+            const Text& item = items[i];
             if (!isDecimalNumber(item)) add(Severity::Warning, notANumber(itemLabel(i, item), item.toInt()));
         }
     }

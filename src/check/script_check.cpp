@@ -35,7 +35,7 @@ bool isBuiltinSymbol(const Text& name) {
 // Two list values that name the same sections in the same order load the same procedure.
 std::string listIdentity(const Text& list) {
     std::string identity;
-    for (int i = 0; i < itemCount(list); ++i) identity += ascii::upperCase(listItem(list, i).str()) + ",";
+    for (const Text& item : ItemList(list)) identity += ascii::upperCase(item.str()) + ",";
     return identity;
 }
 
@@ -389,8 +389,9 @@ private:
         running_.push_back(identity);
 
         std::vector<CheckedCommand> commands;
-        for (int i = 0; i < itemCount(list); ++i) {
-            const Text name = listItem(list, i);
+        const ItemList names(list);
+        for (int i = 0; i < names.count(); ++i) {
+            const Text& name = names[i];
             if (name.empty()) {
                 add(origin.line, Severity::Error, Text(origin.section.c_str()), origin.key,
                     "item " + std::to_string(i + 1) + " of " + quoted(list) +

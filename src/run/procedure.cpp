@@ -110,8 +110,8 @@ Procedure* loadProcedure(RunContext& run, const Text& list, int count) {
     }
     auto procedure = std::make_unique<Procedure>();
     procedure->reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        std::unique_ptr<Command> record = loadCommand(run, listItem(list, i));
+    for (const Text& name : ItemList(list)) {
+        std::unique_ptr<Command> record = loadCommand(run, name);
         if (!record) return nullptr;
         procedure->push_back(std::move(record));
     }

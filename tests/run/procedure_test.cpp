@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "run/list_items.h"
 #include "run/msgbox_command.h"
 #include "run/procedure.h"
 #include "run/run_context.h"
@@ -140,6 +141,18 @@ TEST(LoadProcedure, ZeroCountIsRefused) {
     RunContext run;
     EXPECT_EQ(loadProcedure(run, Text(""), 0), nullptr);
     EXPECT_EQ(texts(boxes), std::vector<std::string>{"プロシージャ数が正しくありません。"});
+}
+
+// Procedures are split once; each item must be the one the item-by-item reading gives.
+TEST(ItemList, SplitOnceGivesEachItemAsReadAlone) {
+    const std::string withNul = std::string("a,b") + '\0' + ",c";
+    for (const std::string& value : {std::string(""), std::string(","), std::string(" a , b ,"),
+                                     std::string("\tx\t,  ,y"), std::string("one"), withNul}) {
+        const Text list(value);
+        const ItemList items(list);
+        ASSERT_EQ(items.count(), itemCount(list)) << value;
+        for (int i = 0; i <= itemCount(list); ++i) EXPECT_EQ(items[i].str(), listItem(list, i).str()) << value << " " << i;
+    }
 }
 
 }  // namespace

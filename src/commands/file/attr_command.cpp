@@ -26,9 +26,11 @@ std::unique_ptr<Command> loadAttrCommand(RunContext& run, const Text& section) {
 
 bool executeAttrCommand(RunContext& run, Command& record) {
     auto& command = static_cast<AttrCommand&>(record);
+    const ItemList files(command.file);
+    const ItemList words(command.arg);
     return forEachItem(run, command, command.file, "FILE", [&](int i) {
-        const Text file = listItem(command.file, i);
-        const uint32_t attributes = listItem(command.arg, i).toHex();
+        const Text& file = files[i];
+        const uint32_t attributes = words[i].toHex();
         return run.succeeded(applyAttributes(run, file, attributes), MessageId::AttributeFailed,
                              {file, static_cast<unsigned>(attributes)});
     });

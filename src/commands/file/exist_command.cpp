@@ -14,8 +14,8 @@ bool executeExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<ExistCommand&>(record);
     const int count = countItems(run, exist, exist.file, "FILE");
     if (count == 0) return false;
-    for (int i = 0; i < count; ++i)
-        if (!pathExists(listItem(exist.file, i))) return true;
+    for (const Text& file : ItemList(exist.file))
+        if (!pathExists(file)) return true;
     exist.result = true;
     return true;
 }

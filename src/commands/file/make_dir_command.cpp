@@ -33,8 +33,9 @@ std::unique_ptr<Command> loadMakeDirCommand(RunContext& run, const Text& section
 
 bool executeMakeDirCommand(RunContext& run, Command& record) {
     auto& makeDir = static_cast<MakeDirCommand&>(record);
+    const ItemList dirs(makeDir.dir);
     return forEachItem(run, makeDir, makeDir.dir, "DIR", [&](int i) {
-        const Text item = listItem(makeDir.dir, i);
+        const Text& item = dirs[i];
         if (pathExists(withoutTrailingSeparators(item))) FileActions(run).skipped(item.str(), "it is there already");
         return run.succeeded(createPath(run, item), MessageId::MakeDirFailed, {item});
     });

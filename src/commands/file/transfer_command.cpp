@@ -149,9 +149,11 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
 
 bool executeTransferCommand(RunContext& run, Command& record, const TransferKind& kind) {
     auto& transfer = static_cast<TransferCommand&>(record);
+    const ItemList froms(transfer.from);
+    const ItemList tos(transfer.to);
     return forEachItem(run, transfer, transfer.from, "FROM", [&](int i) {
-        const Text from = listItem(transfer.from, i);
-        const Text to = listItem(transfer.to, i);
+        const Text& from = froms[i];
+        const Text& to = tos[i];
         return run.succeeded(transferItem(run, from, to, kind), kind.failure, {from, to});
     });
 }

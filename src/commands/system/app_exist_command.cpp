@@ -15,8 +15,8 @@ bool executeAppExistCommand(RunContext& run, Command& record) {
     auto& exist = static_cast<AppExistCommand&>(record);
     const int count = countItems(run, exist, exist.app, "APP");
     if (count == 0) return false;
-    for (int i = 0; i < count; ++i)
-        if (findProcess(listItem(exist.app, i)) == 0) return true;
+    for (const Text& app : ItemList(exist.app))
+        if (findProcess(app) == 0) return true;
     exist.result = true;
     return true;
 }

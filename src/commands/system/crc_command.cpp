@@ -41,9 +41,11 @@ bool executeCrcCommand(RunContext& run, Command& record) {
     if (count == 0) return false;
     const bool all = check.type.equalsNoCase("AND");
     ByteBuffer block;
+    const ItemList files(check.file);
+    const ItemList crcs(check.crc);
     for (int i = 0; i < count; ++i) {
-        const Text file = listItem(check.file, i);
-        const Text expected = listItem(check.crc, i);
+        const Text& file = files[i];
+        const Text& expected = crcs[i];
         uint32_t crc = 0;
         const bool read = fileCrc32(file, block, crc).ok();
         if (expected.empty()) {

@@ -16,8 +16,8 @@ bool executeDateCommand(RunContext& run, Command& record) {
     auto& date = static_cast<DateCommand&>(record);
     const int count = countItems(run, date, date.file, "FILE");
     if (count == 0) return false;
-    for (int i = 0; i < count; ++i) {
-        if (!isFileOnOrAfter(listItem(date.file, i), date.date)) {
+    for (const Text& file : ItemList(date.file)) {
+        if (!isFileOnOrAfter(file, date.date)) {
             date.result = true;
             return true;
         }

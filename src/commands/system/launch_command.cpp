@@ -15,9 +15,11 @@ std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section)
 
 bool executeLaunchCommand(RunContext& run, Command& record) {
     auto& launch = static_cast<LaunchCommand&>(record);
+    const ItemList files(launch.file);
+    const ItemList paramLists(launch.param);
     return forEachItem(run, launch, launch.file, "FILE", [&](int i) {
-        const Text file = listItem(launch.file, i);
-        const Text params = listItem(launch.param, i);
+        const Text& file = files[i];
+        const Text& params = paramLists[i];
         if (!run.succeeded(launchProgram(file, params, launch.isWait), MessageId::LaunchFailed, {file, params}))
             return false;
         ++run.counters.programsStarted;

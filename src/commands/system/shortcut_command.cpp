@@ -35,11 +35,15 @@ std::unique_ptr<Command> loadShortcutCommand(RunContext& run, const Text& sectio
 
 bool executeShortcutCommand(RunContext& run, Command& record) {
     auto& link = static_cast<ShortcutCommand&>(record);
+    const ItemList srcs(link.src);
+    const ItemList dsts(link.dst);
+    const ItemList params(link.param);
+    const ItemList shows(link.showCmd);  // a number skips its leading spaces, so trimmed is the same
     return forEachItem(run, link, link.src, "SRC", [&](int i) {
-        const Text src = listItem(link.src, i);
-        const Text dst = listItem(link.dst, i);
-        const Text param = listItem(link.param, i);
-        const int show = link.showCmd.field(i, ",").toInt();
+        const Text& src = srcs[i];
+        const Text& dst = dsts[i];
+        const Text& param = params[i];
+        const int show = shows[i].toInt();
         // A directory still missing afterwards shows up as a failure to save.
         (void)createPath(run, dst.fields(0, -2, "\\"));
         if (!run.succeeded(createShortcut(run, src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed, {src, dst}))

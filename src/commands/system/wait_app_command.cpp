@@ -16,10 +16,12 @@ bool executeWaitAppCommand(RunContext& run, Command& record) {
     auto& wait = static_cast<WaitAppCommand&>(record);
     const int count = countItems(run, wait, wait.app, "APP");
     if (count == 0) return false;
+    const ItemList apps(wait.app);
+    const ItemList ticks(wait.tick);
     for (int i = 0; i < count; ++i) {
         // -1 reaches the system as 0xFFFFFFFF, its value for no limit.
-        const auto limit = static_cast<uint32_t>(listItem(wait.tick, i).toInt());
-        const uint32_t id = findProcess(listItem(wait.app, i));
+        const auto limit = static_cast<uint32_t>(ticks[i].toInt());
+        const uint32_t id = findProcess(apps[i]);
         if (id != 0) os::waitForProcess(id, limit);
     }
     wait.result = true;
