@@ -142,6 +142,20 @@ MODE=OSVER
 """
 
 
+def killed_when(process, condition):
+    """Kills the running updater as soon as `condition` holds; False when it ended first."""
+    deadline = time.monotonic() + RUN_SECONDS
+    killed = False
+    while time.monotonic() < deadline and process.poll() is None:
+        if condition():
+            process.send_signal(signal.SIGKILL)
+            killed = True
+            break
+        time.sleep(0.001)
+    process.wait(timeout=RUN_SECONDS)
+    return killed
+
+
 def installed_and_new():
     files = {}
     for d in range(8):
@@ -165,18 +179,11 @@ def rollback_moment(platform, moment):
         script = work / "patch.ini"
         script.write_text(UPDATE)
         before = state(work / "app")
-        process = platform.start(work)
-        deadline = time.monotonic() + RUN_SECONDS
-        killed = False
-        while time.monotonic() < deadline and process.poll() is None:
+        def journal_reached_moment():
             journal = platform.journal(script)
-            if journal and journal.exists() and journal.read_bytes().count(b"\n") >= moment:
-                process.send_signal(signal.SIGKILL)
-                killed = True
-                break
-            time.sleep(0.001)
-        process.wait(timeout=RUN_SECONDS)
-        if not killed:
+            return journal and journal.exists() and journal.read_bytes().count(b"\n") >= moment
+
+        if not killed_when(platform.start(work), journal_reached_moment):
             return [f"the run ended before its journal held {moment} records"]
         failures = []
         if platform.journal(script) is None or not platform.journal(script).exists():
@@ -208,17 +215,8 @@ def killed_replacement(platform):
         write_tree(work, {"app/big.bin": old, "new/big.bin": new})
         (work / "patch.ini").write_text("[UPDATER]\nNAME=Big\nPROC=Copy\n[Copy]\nMODE=COPY\n"
                                         "FROM=<Src>\\new\\big.bin\nTO=<Src>\\app\\big.bin\n")
-        process = platform.start(work)
-        deadline = time.monotonic() + RUN_SECONDS
-        killed = False
-        while time.monotonic() < deadline and process.poll() is None:
-            if any(p.name.startswith("~upd") for p in (work / "app").iterdir()):
-                process.send_signal(signal.SIGKILL)
-                killed = True
-                break
-            time.sleep(0.001)
-        process.wait(timeout=RUN_SECONDS)
-        if not killed:
+        temporary_seen = lambda: any(p.name.startswith("~upd") for p in (work / "app").iterdir())
+        if not killed_when(platform.start(work), temporary_seen):
             return ["the run ended before its temporary file was seen"]
         failures = []
         if (work / "app" / "big.bin").read_bytes() != old:

@@ -199,8 +199,8 @@ uint32_t byFolding(const void* bytes, size_t n, uint32_t previous) {
 
 bool wideFoldingAvailable() {
 #ifdef CRC32_HAS_FOLDING
-    // The processor's flags only: the compiler's check for the 512-bit features also asks
-    // whether the system saves those registers.
+    // The compiler's check for the 512-bit features also asks whether the system saves those
+    // registers, so a system that would lose them never takes this path.
     __builtin_cpu_init();
     return foldingAvailable() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("vpclmulqdq");
 #else
