@@ -1,7 +1,7 @@
 // Fuzz target for the symbol table and the three expansion passes: the input is a DEFINE
 // section and a script value, separated by the first zero byte; the table is built from it
 // and the value expanded, with what each pass promises checked on the way.
-// sources: src/run/symbols.cpp src/text/text.cpp src/run/app_paths.cpp src/os/shell.cpp src/run/script_file.cpp src/text/ini_file.cpp src/text/script_encoding.cpp fuzz/expansion_stubs.cpp
+// sources: src/run/symbols.cpp src/text/text.cpp src/run/app_paths.cpp src/os/shell.cpp src/run/script_file.cpp src/text/ini_file.cpp src/text/script_encoding.cpp src/text/script_path.cpp fuzz/expansion_stubs.cpp
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -16,6 +16,11 @@ bool isNtPlatform() { return true; }
 Result readWholeFile(const std::string& path, std::string&) { return Result::fail(Operation::Open, path, ENOENT); }
 std::string ansiToUtf8(std::string_view text) { return std::string(text); }
 uint32_t attributesOf(const std::string&) { return InvalidAttributes; }
+
+// A run's log and journal, never opened here.
+struct AppendFile::Impl {};
+AppendFile::AppendFile() = default;
+AppendFile::~AppendFile() = default;
 bool isNotFound(ErrorCode error) { return error == ENOENT; }
 
 namespace detail {

@@ -3,7 +3,7 @@
 // on the real file system, which is then walked. Whatever the names hold, every visit stays
 // inside the tree, every entry is visited once under its own name, and a name with "\" in it
 // (which no Windows name holds) stops the walk with its own refusal.
-// sources: src/commands/file/walker.cpp src/text/text.cpp src/os/result.cpp src/os/posix/attribute_words.cpp src/os/posix/directory.cpp src/os/posix/files.cpp src/os/posix/listing.cpp src/os/posix/native_path.cpp src/os/posix/trusted_path.cpp src/os/posix/wildcard.cpp
+// sources: src/commands/file/walker.cpp src/run/path_tests.cpp src/text/text.cpp src/text/script_path.cpp src/os/result.cpp src/os/fault_injection.cpp src/os/posix/system_calls.cpp src/os/posix/attribute_words.cpp src/os/posix/directory.cpp src/os/posix/files.cpp src/os/posix/listing.cpp src/os/posix/native_path.cpp src/os/posix/trusted_path.cpp src/os/posix/wildcard.cpp
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -20,6 +20,7 @@
 #include "run/run_context.h"
 #include "run/script_file.h"
 #include "run/symbols.h"
+#include "text/script_path.h"
 #include "text/ascii.h"
 #include "text/ini_file.h"
 
@@ -570,10 +571,7 @@ Text executablePath(const std::string& exePath, const Text& script) {
         std::replace(path.begin(), path.end(), '/', '\\');
         return Text(std::move(path));
     }
-    const std::string& s = script.str();
-    const size_t nameStart = s.rfind('\\') == std::string::npos ? 0 : s.rfind('\\') + 1;
-    const size_t dot = s.rfind('.');
-    return Text((dot == std::string::npos || dot < nameStart ? s : s.substr(0, dot)) + ".exe");
+    return Text(paths::withoutExtension(script.str()) + ".exe");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The portable half of the dialog: the test seam in front of the platform's boxes.
 #include "os/dialog.h"
 
+#include "os/dialog_platform.h"
+
 namespace os {
-namespace detail {
-int showPlatformBox(const std::string& text, const std::string& caption, unsigned style);
-}
 
 namespace {
 BoxHandler& handler() {

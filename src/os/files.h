@@ -30,6 +30,18 @@ struct FoundEntry {
     uint64_t size = 0;    // bytes, for a file
 };
 
+// What tells one file or directory from every other on the machine: its volume, its number
+// there, and when it came to be, where numbers are used again after a removal (st_dev,
+// st_ino and the birth time; on NTFS the volume serial and the file index, whose sequence
+// part changes whenever the number is used again). A record of what a run made names it by
+// this, so that an undo never takes another entry that came to stand under the same name.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    uint64_t birth = 0;  // nanoseconds, where the system tells; 0 elsewhere
+    bool operator==(const FileIdentity&) const = default;
+};
+
 inline bool isLinkWord(uint32_t attributes) { return (attributes & AttributeReparsePoint) != 0; }
 inline bool isDirectoryWord(uint32_t attributes) {
     return (attributes & AttributeDirectory) != 0 && !isLinkWord(attributes);
@@ -82,6 +94,9 @@ public:
     Result append(std::string_view bytes);
     // Everything appended so far on the disk itself, not only with the system.
     Result sync();
+    // The whole file as it stands (only for a file opened with openExclusive).
+    Result readAll(std::string& out);
+    const std::string& path() const { return path_; }
 
     struct Impl;
 
@@ -126,6 +141,13 @@ public:
     // The file `name` opened for appending, made when missing; a link or anything but a
     // regular file there makes it fail.
     Result openForAppend(const std::string& name, AppendFile& out) const;
+    // The file `name` opened for reading and appending by this process alone, for as long as
+    // it holds it: while one run holds it, another that asks fails with InUseByAnotherRun.
+    // The system lets go of it when the process ends, however it ends. With `create` it is
+    // made when missing; without, a missing one fails as not found.
+    Result openExclusive(const std::string& name, bool create, AppendFile& out) const;
+    // Which entry `name` is, itself (a link is not followed).
+    Result identify(const std::string& name, FileIdentity& out) const;
 
     // The file or link `name` removed. A read-only file is refused, as Windows refuses it;
     // `listed` is its attribute word where a listing has just given it, which spares a look.

@@ -28,6 +28,9 @@ enum Refusal : ErrorCode {
     EmptyFile = OwnRefusal | 8,            // a file with nothing in it to check
     NoDirectory = OwnRefusal | 9,          // a program path without the directory it must start in
     NoJournalFolder = OwnRefusal | 10,     // the system names no folder of the user's own for a journal
+    InUseByAnotherRun = OwnRefusal | 11,   // another run of the same script holds its journal
+    NotMadeByThisRun = OwnRefusal | 12,    // an undo met, under a name the run made, an entry it did not make
+    NotEmpty = OwnRefusal | 13,            // an undo would have removed a directory that holds what the run did not make
 };
 
 inline bool isOwnRefusal(ErrorCode code) { return (code & OwnRefusal) != 0; }
@@ -56,8 +59,15 @@ const char* operationName(Operation operation);
 
 struct Failure {
     Operation operation;
-    std::string path;  // script form: the deepest path the failure concerns
+    // Script form: the deepest path the failure concerns, as the user knows it: the file a
+    // step was for, never the temporary name it was being written under.
+    std::string path;
     ErrorCode error;
+    // The system call that failed ("openat", "NtCreateFile"); empty for the updater's own
+    // refusals and for what the system reports without a call of ours.
+    const char* call = "";
+    // The other path, where the operation has two: a copy's or a move's source.
+    std::string otherPath;
 };
 
 // Success, or one failure. Marked so that no caller can drop a failure without a word.
@@ -65,8 +75,8 @@ class [[nodiscard]] Result {
 public:
     Result() = default;
     Result(Failure failure) : failure_(std::move(failure)) {}  // NOLINT(google-explicit-constructor)
-    static Result fail(Operation operation, std::string path, ErrorCode error) {
-        return Failure{operation, std::move(path), error};
+    static Result fail(Operation operation, std::string path, ErrorCode error, const char* call = "") {
+        return Failure{operation, std::move(path), error, call, {}};
     }
 
     bool ok() const { return !failure_; }
@@ -74,6 +84,16 @@ public:
     // Only when !ok().
     const Failure& failure() const { return *failure_; }
     ErrorCode error() const { return failure_ ? failure_->error : 0; }
+
+    // The same failure told about the path the user knows (a step's target rather than its
+    // temporary name), with `other` as its second path where it has one; a success stays one.
+    Result about(std::string path, std::string other = {}) const {
+        if (!failure_) return {};
+        Failure told = *failure_;
+        told.path = std::move(path);
+        if (!other.empty()) told.otherPath = std::move(other);
+        return told;
+    }
 
 private:
     std::optional<Failure> failure_;

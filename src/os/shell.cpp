@@ -1,11 +1,9 @@
 // The portable half of the shell lookups: the test seam in front of the platform's answers.
 #include "os/shell.h"
 
+#include "os/shell_platform.h"
+
 namespace os {
-namespace detail {
-bool platformSpecialFolderPath(int folder, std::string& out);
-bool platformAppPathValue(const std::string& program, const std::string& valueName, std::string& out);
-}  // namespace detail
 
 namespace {
 ShellLookups& current() {

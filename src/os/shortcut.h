@@ -22,10 +22,12 @@ struct ShortcutFields {
     uint32_t showCommand = ShowUnset;
 };
 
-// Writes (or replaces) the shortcut file `linkPath`. Windows: the shell's own shell-link
-// object; POSIX: our writer of the same binary format. The file is written beside its place
-// under the name `temporary` and put there in one step, so a link found at `linkPath` is
-// replaced, never written through.
-Result saveShortcut(const ShortcutFields& fields, const std::string& linkPath, const std::string& temporary);
+class Directory;
+
+// Writes the shortcut as the new file `name` of `directory` (anything there makes it fail).
+// Windows: the shell's own shell-link object; POSIX: our writer of the same binary format.
+// The file commands write it under a temporary name and put it in place themselves, so that
+// a link found where it belongs is replaced, never written through.
+Result writeShortcut(const ShortcutFields& fields, const Directory& directory, const std::string& name);
 
 }  // namespace os

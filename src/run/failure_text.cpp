@@ -17,6 +17,9 @@ MessageId refusalMessage(os::ErrorCode error) {
         case os::OutOfMemory: return MessageId::OutOfMemoryReason;
         case os::EmptyFile: return MessageId::EmptyFileReason;
         case os::NoJournalFolder: return MessageId::NoJournal;
+        case os::InUseByAnotherRun: return MessageId::InUseByAnotherRunReason;
+        case os::NotMadeByThisRun: return MessageId::NotMadeByThisRunReason;
+        case os::NotEmpty: return MessageId::NotEmptyReason;
         default: return MessageId::NoDirectoryReason;
     }
 }
@@ -28,6 +31,16 @@ std::string reasonFor(os::ErrorCode error) {
     const std::string described = os::describeError(error);
     const std::string number = "(" + std::to_string(error) + ")";
     return described.empty() ? number : described + " " + number;
+}
+
+std::string failureLine(const os::Failure& failure) {
+    std::string line = std::string(os::operationName(failure.operation)) + " \"" + failure.path + "\"";
+    if (!failure.otherPath.empty()) line += " with \"" + failure.otherPath + "\"";
+    if (*failure.call) line += std::string(", in ") + failure.call;
+    std::string reason = reasonFor(failure.error);
+    // The system's reasons carry their number; the updater's own carry theirs here.
+    if (os::isOwnRefusal(failure.error)) reason += " (" + std::to_string(failure.error) + ")";
+    return line + ": " + reason;
 }
 
 std::string failureDetails(const os::Failure& failure, const std::string& message) {

@@ -10,6 +10,10 @@
 // or the updater's own words for its own refusals.
 std::string reasonFor(os::ErrorCode error);
 
+// `failure` in one line for the log: the operation, the path, the other path where there are
+// two, the system call that failed, and the reason with its number.
+std::string failureLine(const os::Failure& failure);
+
 // The lines added below `message` for `failure`, starting with a blank line; for a file
 // another program holds, also the programs that hold it, where the system can tell.
 std::string failureDetails(const os::Failure& failure, const std::string& message);

@@ -1,20 +1,24 @@
-// The journal: its place, its records, and undoing them. Every step goes through held
-// directories (os/files.h), as the file commands' own steps do.
+// The journal: its place, its records and their checks, and undoing them. Every step goes
+// through held directories (os/files.h), as the file commands' own steps do, and every step
+// that fails is told, never passed over.
 #include "run/journal.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
+#include <optional>
 
 #include "os/script_source.h"
 #include "os/shell.h"
 #include "os/system.h"
+#include "run/held_retry.h"
+#include "text/crc32.h"
+#include "text/script_path.h"
 
 namespace {
 
 // The user's own local application data (CSIDL_LOCAL_APPDATA): no other user writes there.
 constexpr int localApplicationData = 0x1C;
-constexpr const char* header = "updater journal 1";
+constexpr const char* header = "updater journal 2";
 // The first entry set aside under a name keeps that name in the backup folder; a later one
 // under the same name (a file the run made itself) goes, numbered, into a folder inside it that
 // bears the backup folder's own name, which no entry of the user's has. What lies in the backup
@@ -22,6 +26,19 @@ constexpr const char* header = "updater journal 1";
 // reach the disk before the move does: recovery restores what a power cut left there
 // unrecorded. The folder's own record, and an interim one (undone in its place among the
 // others), are flushed first.
+
+// The kinds of record. A change's record is undone; the others say what to remove at the end.
+namespace kind {
+constexpr const char* temporary = "temporary";
+constexpr const char* notMade = "not-made";
+constexpr const char* made = "made";
+constexpr const char* aside = "aside";
+constexpr const char* moved = "moved";
+constexpr const char* attributes = "attributes";
+constexpr const char* backupFolder = "backup-folder";
+// The run reached its end: nothing of it is undone any more, only its leftovers removed.
+constexpr const char* committed = "committed";
+}  // namespace kind
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -37,17 +54,70 @@ std::string escaped(const std::string& text) {
     return out;
 }
 
-std::string unescaped(const std::string& text) {
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The text a record field stands for; none when it holds an escape that escaped() never makes.
+std::optional<std::string> unescaped(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
+        if (text[i] != '%') {
             out += text[i];
+            continue;
         }
+        const int high = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
     }
     return out;
+}
+
+std::optional<uint64_t> hexNumber(const std::string& text) {
+    if (text.empty() || text.size() > 16) return std::nullopt;
+    uint64_t value = 0;
+    for (const char c : text) {
+        const int digit = hexDigit(c);
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + static_cast<uint64_t>(digit);
+    }
+    return value;
+}
+
+std::string identityText(const os::FileIdentity& identity) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%llx:%llx:%llx", static_cast<unsigned long long>(identity.volume),
+                  static_cast<unsigned long long>(identity.index), static_cast<unsigned long long>(identity.birth));
+    return text;
+}
+
+std::optional<os::FileIdentity> identityOf(const std::string& text) {
+    const size_t first = text.find(':');
+    const size_t second = first == std::string::npos ? first : text.find(':', first + 1);
+    if (second == std::string::npos) return std::nullopt;
+    const std::optional<uint64_t> volume = hexNumber(text.substr(0, first));
+    const std::optional<uint64_t> index = hexNumber(text.substr(first + 1, second - first - 1));
+    const std::optional<uint64_t> birth = hexNumber(text.substr(second + 1));
+    if (!volume || !index || !birth) return std::nullopt;
+    return os::FileIdentity{*volume, *index, *birth};
+}
+
+std::string checkOf(const std::string& body) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", crc32(body.data(), body.size()));
+    return text;
+}
+
+// One record as one line: its fields, then the check of everything before it.
+std::string lineOf(const Journal::Record& record) {
+    const std::string body = record.kind + "\t" + escaped(record.path) + "\t" + escaped(record.other) + "\t" +
+                             record.identity;
+    return body + "\t" + checkOf(body) + "\n";
 }
 
 // A name for the journal of a script: FNV-1a of its path, so that each script has its own.
@@ -62,166 +132,365 @@ std::string keyOf(const std::string& scriptPath) {
     return key;
 }
 
-std::string parentOf(const std::string& path) {
-    const size_t separator = path.rfind('\\');
-    return separator == std::string::npos ? "." : path.substr(0, separator);
-}
+struct Parsed {
+    std::vector<Journal::Record> records;  // the intact ones, in their order
+    bool undoable = false;
+    bool committed = false;
+    int damaged = 0;
+};
 
-std::string nameOf(const std::string& path) {
-    const size_t separator = path.rfind('\\');
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
-// The directory that holds `path`, held open; false when it is gone.
-bool openParent(const std::string& path, os::Directory& parent) {
-    return os::Directory::open(parentOf(path), parent).ok();
-}
-
-bool exists(const os::Directory& in, const std::string& name) {
-    os::FoundEntry entry;
-    return in.look(name, entry).ok();
-}
-
-// Makes every directory of `path` that is missing.
-os::Result ensureDirectory(const std::string& path) {
-    os::Directory held;
-    if (os::Directory::open(path, held)) return {};
-    const std::string parent = parentOf(path);
-    if (parent == path || parent.empty()) return os::Directory::open(path, held);
-    if (os::Result made = ensureDirectory(parent); !made) return made;
-    os::Directory up;
-    if (os::Result opened = os::Directory::open(parent, up); !opened) return opened;
-    os::Result created = up.createChild(nameOf(path));
-    return created || os::isAlreadyThere(created.error()) ? os::Result() : created;
-}
-
-std::vector<Journal::Record> parse(const std::string& text, bool& undoable) {
-    std::vector<Journal::Record> records;
-    undoable = false;
+// The records of a journal's text. A line that fails its check, or holds what no record
+// holds, is counted and never acted on; a last line without its end was cut short by a
+// crash before its change could happen, and is left out without a word.
+Parsed parse(const std::string& text) {
+    Parsed parsed;
     size_t start = 0;
     bool first = true;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) break;  // a line cut short by a crash was never acted on
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) break;
         const std::string line = text.substr(start, end - start);
         start = end + 1;
-        const size_t tab1 = line.find('\t');
-        const size_t tab2 = tab1 == std::string::npos ? std::string::npos : line.find('\t', tab1 + 1);
-        Journal::Record record{line.substr(0, tab1),
-                               tab1 == std::string::npos ? "" : unescaped(line.substr(tab1 + 1, tab2 - tab1 - 1)),
-                               tab2 == std::string::npos ? "" : unescaped(line.substr(tab2 + 1))};
-        if (first) {
-            if (record.kind != header) return {};
-            undoable = record.path == "undoable";
+        std::vector<std::string> fields;
+        for (size_t from = 0;;) {
+            const size_t tab = line.find('\t', from);
+            fields.push_back(line.substr(from, tab == std::string::npos ? std::string::npos : tab - from));
+            if (tab == std::string::npos) break;
+            from = tab + 1;
+        }
+        const bool intact = fields.size() == 5 &&
+                            checkOf(line.substr(0, line.size() - fields[4].size() - 1)) == fields[4];
+        std::optional<std::string> path = intact ? unescaped(fields[1]) : std::nullopt;
+        std::optional<std::string> other = intact ? unescaped(fields[2]) : std::nullopt;
+        if (!path || !other) {
+            ++parsed.damaged;
             first = false;
             continue;
         }
-        records.push_back(std::move(record));
+        Journal::Record record{fields[0], *path, *other, fields[3]};
+        if (first && record.kind == header) {
+            parsed.undoable = record.path == "undoable";
+            first = false;
+            continue;
+        }
+        first = false;
+        if (record.kind == kind::committed) parsed.committed = true;
+        parsed.records.push_back(std::move(record));
     }
-    return records;
+    return parsed;
 }
 
-// Undoes one record, as far as what is there shows that its change happened. Every undo can
-// meet its change done, half done or not done, and is right in each case.
-std::string undo(const Journal::Record& record) {
-    os::Directory parent;
-    if (!openParent(record.path, parent)) return {};
-    const std::string name = nameOf(record.path);
-    if (record.kind == "created" || record.kind == "directory") {
-        if (!exists(parent, name)) return {};
-        (void)os::removeTree(parent, name);
-        return "removed \"" + record.path + "\"";
+// Which records a later "not-made" withdrew: each withdrawal speaks for the latest record of
+// a temporary or a backup folder of its name before it.
+std::vector<bool> withdrawnRecords(const std::vector<Journal::Record>& records) {
+    std::vector<bool> withdrawn(records.size(), false);
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].kind != kind::notMade) continue;
+        for (size_t j = i; j-- > 0;) {
+            const Journal::Record& earlier = records[j];
+            if (!withdrawn[j] && earlier.path == records[i].path &&
+                (earlier.kind == kind::temporary || earlier.kind == kind::backupFolder)) {
+                withdrawn[j] = true;
+                break;
+            }
+        }
     }
-    if (record.kind == "aside") {
-        os::Directory backup;
-        if (!openParent(record.other, backup) || !exists(backup, nameOf(record.other))) return {};
-        if (exists(parent, name)) (void)os::removeTree(parent, name);
-        (void)backup.moveTo(nameOf(record.other), parent, name, false);
-        return "restored \"" + record.path + "\"";
+    return withdrawn;
+}
+
+// What stands under `name` in `in`: found, missing (the system says nothing has that name),
+// or a failure, which is never taken for missing.
+enum class Presence { Present, Missing, Failed };
+
+Presence lookFor(const os::Directory& in, const std::string& name, os::FoundEntry& entry, os::Result& failure) {
+    const os::Result looked = in.look(name, entry);
+    if (looked) return Presence::Present;
+    if (os::isNotFound(looked.error())) return Presence::Missing;
+    failure = looked;
+    return Presence::Failed;
+}
+
+// A plain removal of an empty directory: one that still holds anything is left, and told.
+os::Result removeEmptyDirectory(const os::Directory& in, const std::string& name, uint32_t attributes) {
+    std::vector<os::FoundEntry> inside;
+    {
+        // Held only while it is looked into: Windows removes no directory that is held open.
+        os::Directory held;
+        if (os::Result opened = in.openChild(name, held); !opened) return opened;
+        if (os::Result listed = held.list("*", inside); !listed) return listed;
     }
-    if (record.kind == "moved") {
-        os::Directory to;
-        if (!openParent(record.other, to) || !exists(to, nameOf(record.other)) || exists(parent, name)) return {};
-        (void)to.moveTo(nameOf(record.other), parent, name, false);
-        return "moved \"" + record.other + "\" back to \"" + record.path + "\"";
+    if (!inside.empty()) return os::Result::fail(os::Operation::RemoveDirectory, in.pathOf(name), os::NotEmpty);
+    if (attributes & os::AttributeReadOnly)
+        if (os::Result cleared = retried([&] { return in.setAttributes(name, os::AttributeNormal); }); !cleared)
+            return cleared;
+    return retried([&] { return in.removeChild(name); });
+}
+
+// The steps of undoing a run and of removing what it left. Each works, finds nothing to do,
+// or fails and is told; none removes anything the run did not make or set aside itself.
+class Undoer {
+public:
+    explicit Undoer(Journal::Outcome& outcome) : outcome_(outcome) {}
+
+    // Every change of `records` undone, newest first. A backup folder is emptied back into its
+    // directory and removed in its place among them, once everything set aside into it after
+    // it was made is back.
+    void undoAll(const std::vector<Journal::Record>& records) {
+        const std::vector<bool> withdrawn = withdrawnRecords(records);
+        std::unordered_set<std::string> recorded;
+        for (const Journal::Record& record : records)
+            if (record.kind == kind::aside) recorded.insert(record.other);
+        for (size_t i = records.size(); i-- > 0;) {
+            const Journal::Record& record = records[i];
+            if (withdrawn[i]) continue;
+            // A temporary goes in its place too: before the directory the run made around it.
+            if (record.kind == kind::temporary) removeTemporary(record.path);
+            if (record.kind == kind::made) undoMade(record);
+            if (record.kind == kind::aside) undoAside(record);
+            if (record.kind == kind::moved) undoMoved(record);
+            if (record.kind == kind::attributes) undoAttributes(record);
+            if (record.kind == kind::backupFolder) {
+                restoreUnrecorded(record.path, recorded);
+                removeBackupFolder(record.path, false);
+            }
+        }
     }
-    if (record.kind == "attributes") {
-        if (!exists(parent, name)) return {};
-        (void)parent.setAttributes(name, static_cast<uint32_t>(std::stoul(record.other, nullptr, 16)));
-        return "attributes of \"" + record.path + "\" set back to 0x" + record.other;
+
+    // The temporaries of `records` that are still there; after a run's end (`runEnded`) also
+    // its backup folders with what they hold: what the run was told to delete or replace.
+    // The backup folders that could not be removed are `kept`.
+    void removeLeftovers(const std::vector<Journal::Record>& records, bool runEnded, std::vector<std::string>& kept) {
+        const std::vector<bool> withdrawn = withdrawnRecords(records);
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (withdrawn[i]) continue;
+            if (records[i].kind == kind::temporary) removeTemporary(records[i].path);
+            if (records[i].kind != kind::backupFolder || !runEnded || removeBackupFolder(records[i].path, true)) continue;
+            kept.push_back(records[i].path);
+            // What stays after a run's end is the old version of a file still in use: the
+            // system may remove it at the next restart, where it can.
+            os::removeAtRestart(records[i].path);
+        }
     }
-    if (record.kind == "removed-directory") {
-        if (exists(parent, name)) return {};
-        (void)parent.createChild(name);
-        (void)parent.setAttributes(name, static_cast<uint32_t>(std::stoul(record.other, nullptr, 16)));
-        return "made \"" + record.path + "\" again";
+
+private:
+    void done(std::string line) { outcome_.done.push_back(std::move(line)); }
+    void failed(const os::Result& result) { outcome_.failures.push_back(result.failure()); }
+
+    // The directory that holds `path`. When it is not there, false: with nothing to do, or,
+    // where the undo needs it (`needed`), with that told; when it cannot be opened, false with
+    // the failure told.
+    bool openParent(const std::string& path, os::Directory& parent, bool needed) {
+        const os::Result opened = os::Directory::open(paths::directoryOf(path), parent);
+        if (opened) return true;
+        if (needed || !os::isNotFound(opened.error())) failed(opened.about(path));
+        return false;
     }
+
+    // Where `name` of `in` stands: the entry it is, or false when nothing (told when it could
+    // not be looked at).
+    bool standing(const os::Directory& in, const std::string& name, os::FoundEntry& entry) {
+        os::Result failure;
+        const Presence presence = lookFor(in, name, entry, failure);
+        if (presence == Presence::Failed) failed(failure);
+        return presence == Presence::Present;
+    }
+
+    // True when `name` of `in` is still the entry `text` says the run made or moved.
+    bool stillTheSameEntry(const os::Directory& in, const std::string& name, const std::string& text) {
+        const std::optional<os::FileIdentity> recorded = identityOf(text);
+        os::FileIdentity identity;
+        const os::Result identified = in.identify(name, identity);
+        if (!identified) {
+            if (!os::isNotFound(identified.error())) failed(identified);
+            return false;
+        }
+        return recorded && identity == *recorded;
+    }
+
+    // Removes what the run made: a file or link (read-only or not), or a directory it left
+    // empty. Never anything below a directory.
+    bool removeMadeEntry(const os::Directory& in, const std::string& name, const os::FoundEntry& entry) {
+        os::Result removed;
+        if (os::isDirectoryWord(entry.attributes)) {
+            removed = removeEmptyDirectory(in, name, entry.attributes);
+        } else {
+            if ((entry.attributes & os::AttributeReadOnly) && !os::isLinkWord(entry.attributes))
+                removed = retried([&] { return in.setAttributes(name, os::AttributeNormal); });
+            if (removed) removed = retried([&] { return in.removeFile(name, entry.attributes & ~os::AttributeReadOnly); });
+        }
+        if (!removed) failed(removed);
+        return removed.ok();
+    }
+
+    // `name` of `from` back to `toName` of `to`, where nothing may stand: the run's own
+    // entries there were undone before, so what stands there is someone else's.
+    void putBack(const os::Directory& from, const std::string& name, const os::Directory& to,
+                 const std::string& toName) {
+        os::FoundEntry there;
+        os::Result failure;
+        const Presence presence = lookFor(to, toName, there, failure);
+        if (presence == Presence::Failed) return failed(failure);
+        if (presence == Presence::Present)
+            return failed(os::Result::fail(os::Operation::Move, to.pathOf(toName), os::NotMadeByThisRun));
+        const os::Result moved = retried([&] { return from.moveTo(name, to, toName, false); });
+        if (!moved) return failed(moved.about(to.pathOf(toName), from.pathOf(name)));
+        done("restored \"" + to.pathOf(toName) + "\"");
+    }
+
+    void removeTemporary(const std::string& path) {
+        os::Directory parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(path);
+        if (!openParent(path, parent, false) || !standing(parent, name, entry)) return;
+        if (removeMadeEntry(parent, name, entry)) done("removed \"" + path + "\"");
+    }
+
+    bool removeBackupFolder(const std::string& path, bool withContents) {
+        os::Directory parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(path);
+        if (!openParent(path, parent, false)) return outcome_.complete();
+        if (!standing(parent, name, entry)) return outcome_.complete();
+        os::Result removed;
+        if (withContents) {
+            removed = os::removeTree(parent, name);
+        } else {
+            // The interim folder inside it, which bears its own name, first.
+            os::Directory backup;
+            os::FoundEntry interim;
+            removed = parent.openChild(name, backup);
+            if (removed && standing(backup, name, interim)) removed = removeEmptyDirectory(backup, name, interim.attributes);
+            backup = os::Directory();
+            if (removed) removed = removeEmptyDirectory(parent, name, entry.attributes);
+        }
+        if (!removed) {
+            failed(removed);
+            return false;
+        }
+        done("removed \"" + path + "\"");
+        return true;
+    }
+
+    // What lies in the backup folder `folder` under its own name with no record of it: the
+    // set-asides whose records a power cut lost, which go back where nothing stands.
+    void restoreUnrecorded(const std::string& folder, const std::unordered_set<std::string>& recorded) {
+        os::Directory parent, backup;
+        if (!openParent(folder, parent, false)) return;
+        if (const os::Result opened = os::Directory::open(folder, backup); !opened) {
+            if (!os::isNotFound(opened.error())) failed(opened);
+            return;
+        }
+        std::vector<os::FoundEntry> entries;
+        if (const os::Result listed = backup.list("*", entries); !listed) return failed(listed);
+        for (const os::FoundEntry& entry : entries)
+            if (entry.name != paths::lastElement(folder) && !recorded.count(backup.pathOf(entry.name)))
+                putBack(backup, entry.name, parent, entry.name);
+    }
+
+    void undoMade(const Journal::Record& record) {
+        os::Directory parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(record.path);
+        if (!openParent(record.path, parent, false) || !standing(parent, name, entry)) return;
+        // Another entry than the one made: the name was never taken, or is someone else's.
+        if (!stillTheSameEntry(parent, name, record.identity)) return;
+        if (removeMadeEntry(parent, name, entry)) done("removed \"" + record.path + "\"");
+    }
+
+    void undoAside(const Journal::Record& record) {
+        os::Directory backup, parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(record.other);
+        // Not in the backup folder: never set aside, or back already.
+        if (!openParent(record.other, backup, false) || !standing(backup, name, entry)) return;
+        if (!openParent(record.path, parent, true)) return;
+        putBack(backup, name, parent, paths::lastElement(record.path));
+    }
+
+    void undoMoved(const Journal::Record& record) {
+        os::Directory to, parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(record.other);
+        if (!openParent(record.other, to, false) || !standing(to, name, entry)) return;
+        if (!stillTheSameEntry(to, name, record.identity)) return;
+        if (!openParent(record.path, parent, true)) return;
+        putBack(to, name, parent, paths::lastElement(record.path));
+    }
+
+    void undoAttributes(const Journal::Record& record) {
+        os::Directory parent;
+        os::FoundEntry entry;
+        const std::string name = paths::lastElement(record.path);
+        const std::optional<uint64_t> old = hexNumber(record.other);
+        if (!old || !openParent(record.path, parent, false) || !standing(parent, name, entry)) return;
+        if (const os::Result set = retried([&] { return parent.setAttributes(name, static_cast<uint32_t>(*old)); }); !set)
+            return failed(set);
+        done("attributes of \"" + record.path + "\" set back to 0x" + record.other);
+    }
+
+    Journal::Outcome& outcome_;
+};
+
+// The journal at `path` goes; where backups had to stay after a run's end, a journal naming
+// only them takes its place, for the next run to remove. A failure is told.
+void closeJournal(const std::string& path, const std::vector<std::string>& kept, Journal::Outcome& outcome) {
+    os::Directory directory;
+    os::Result result = os::Directory::open(paths::directoryOf(path), directory);
+    if (result && kept.empty()) {
+        result = directory.removeFile(paths::lastElement(path));
+    } else if (result) {
+        std::string text = lineOf({header, "temporaries", "", ""});
+        for (const std::string& folder : kept) text += lineOf({kind::backupFolder, folder, "", ""});
+        const std::string temporary = os::temporaryName();
+        result = directory.writeNewFile(temporary, text);
+        if (result) result = directory.moveTo(temporary, directory, paths::lastElement(path), true);
+        // Only what was just written under a name nobody could know is removed; the failure
+        // that counts is the one told below.
+        if (!result) (void)directory.removeFile(temporary);  // see above
+    }
+    if (!result) outcome.failures.push_back(result.failure());
+}
+
+// Where a journal with damaged records is kept for a look: beside it, under a name that says
+// so and that no later start reads as a journal. Empty, with the failure told, when it
+// cannot be moved there.
+std::string setAsideDamaged(const std::string& path, Journal::Outcome& outcome) {
+    os::Directory directory;
+    os::Result result = os::Directory::open(paths::directoryOf(path), directory);
+    const std::string name = paths::lastElement(path);
+    const std::string stem = paths::withoutExtension(name);
+    for (int number = 1; result && number < 1000; ++number) {
+        const std::string aside = stem + ".damaged-" + std::to_string(number);
+        result = directory.moveTo(name, directory, aside, false);
+        if (result) return directory.pathOf(aside);
+        if (os::isAlreadyThere(result.error())) result = {};
+    }
+    if (result) result = os::Result::fail(os::Operation::Move, path, os::TemporaryNamesTaken);
+    outcome.failures.push_back(result.failure());
     return {};
 }
 
-// Restores what lies in backup folders under its own name with no record of it: the
-// set-asides whose records a power cut lost. They came after every record that reached the disk,
-// so they are undone before all of those; a folder nearer the root first, as it may hold another.
-void restoreUnrecorded(const std::vector<Journal::Record>& records, std::vector<std::string>& done) {
-    std::unordered_set<std::string> recorded;
-    std::vector<std::string> folders;
-    for (const Journal::Record& record : records) {
-        if (record.kind == "aside") recorded.insert(record.other);
-        if (record.kind == "backup-folder") folders.push_back(record.path);
-    }
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
-    for (const std::string& folder : folders) {
-        os::Directory parent;
-        os::Directory backup;
-        std::vector<os::FoundEntry> entries;
-        if (!openParent(folder, parent) || !os::Directory::open(folder, backup) || !backup.list("*", entries))
-            continue;
-        for (const os::FoundEntry& entry : entries) {
-            if (entry.name == nameOf(folder) || recorded.count(backup.pathOf(entry.name))) continue;
-            if (exists(parent, entry.name)) (void)os::removeTree(parent, entry.name);
-            if (backup.moveTo(entry.name, parent, entry.name, false))
-                done.push_back("restored \"" + parent.pathOf(entry.name) + "\"");
-        }
-    }
+// The folder of journals, made where it is missing with every folder on its way that is (the
+// user's application data itself, on a system that has not made it yet). They are the
+// updater's, never part of what a run changes or undoes; one that another start made a moment
+// before is as good as made.
+os::Result openJournalFolder(const std::string& folder, os::Directory& out) {
+    const os::Result opened = os::Directory::open(folder, out);
+    if (opened || !os::isNotFound(opened.error())) return opened;
+    const std::string parent = paths::directoryOf(folder);
+    if (parent == folder || parent.empty() || parent == ".") return opened;
+    os::Directory up;
+    if (os::Result made = openJournalFolder(parent, up); !made) return made;
+    const os::Result made = up.createChild(paths::lastElement(folder));
+    if (!made && !os::isAlreadyThere(made.error())) return made;
+    return os::Directory::open(folder, out);
 }
 
-// Removes what a run leaves for nobody: its temporary files and its backup folders. False when
-// a backup folder could not be removed (yet).
-bool removeLeftovers(const std::vector<Journal::Record>& records, std::vector<std::string>& kept,
-                     std::vector<std::string>* done) {
-    // Nothing is renamed any more: each directory is opened once, however many it holds.
-    std::unordered_map<std::string, os::Directory> parents;
-    for (const Journal::Record& record : records) {
-        if (record.kind != "temporary" && record.kind != "backup-folder") continue;
-        const auto [slot, isNew] = parents.try_emplace(parentOf(record.path));
-        if (isNew) (void)os::Directory::open(slot->first, slot->second);
-        const os::Directory& parent = slot->second;
-        if (!parent.isOpen() || !exists(parent, nameOf(record.path))) continue;
-        if (os::removeTree(parent, nameOf(record.path))) {
-            if (done) done->push_back("removed \"" + record.path + "\"");
-        } else if (record.kind == "backup-folder") {
-            kept.push_back(record.path);
-            os::removeAtRestart(record.path);
-        }
-    }
-    return kept.empty();
-}
-
-// The journal file itself goes; where backups had to stay, a journal naming only them takes
-// its place, for the next run to remove.
-void closeJournal(const std::string& path, const std::vector<std::string>& kept) {
-    os::Directory directory;
-    if (!os::Directory::open(parentOf(path), directory)) return;
-    if (kept.empty()) {
-        (void)directory.removeFile(nameOf(path));
-        return;
-    }
-    std::string text = std::string(header) + "\ttemporaries\n";
-    for (const std::string& folder : kept) text += "backup-folder\t" + escaped(folder) + "\t\n";
-    const std::string temporary = os::temporaryName();
-    if (directory.writeNewFile(temporary, text) && directory.moveTo(temporary, directory, nameOf(path), true)) return;
-    (void)directory.removeFile(temporary);
+bool holdsChanges(const std::vector<Journal::Record>& records) {
+    for (const Journal::Record& record : records)
+        if (record.kind != kind::temporary && record.kind != kind::notMade && record.kind != kind::backupFolder)
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -229,84 +498,120 @@ void closeJournal(const std::string& path, const std::vector<std::string>& kept)
 std::string Journal::pathFor(const std::string& scriptPath) {
     std::string data;
     if (!os::specialFolderPath(localApplicationData, data) || data.empty()) return {};
-    while (!data.empty() && data.back() == '\\') data.pop_back();
-    return data + "\\Updater\\journals\\" + keyOf(scriptPath) + ".journal";
+    return paths::join(paths::join(paths::join(paths::withoutTrailingSeparators(data), "Updater"), "journals"),
+                       keyOf(scriptPath) + ".journal");
 }
 
 Journal::Recovery Journal::recover(const std::string& scriptPath) {
     Recovery recovery;
     const std::string path = pathFor(scriptPath);
-    std::string text;
-    if (path.empty() || !os::readWholeFile(path, text)) return recovery;
-    recovery.found = true;
-    bool undoable = false;
-    const std::vector<Record> records = parse(text, undoable);
-    if (undoable) {
-        restoreUnrecorded(records, recovery.done);
-        for (auto it = records.rbegin(); it != records.rend(); ++it) {
-            const std::string done = undo(*it);
-            if (!done.empty()) recovery.done.push_back(done);
-        }
-        recovery.undone = !recovery.done.empty();
+    recovery.journalPath = path;
+    if (path.empty()) return recovery;
+    os::Directory directory;
+    if (const os::Result opened = os::Directory::open(paths::directoryOf(path), directory); !opened) {
+        if (!os::isNotFound(opened.error())) recovery.failures.push_back(opened.failure());
+        return recovery;
     }
+    // Held for as long as it is worked on: a run of the same script that starts meanwhile
+    // finds it in use; one that holds it now is running, and is left alone.
+    os::AppendFile held;
+    if (const os::Result opened = directory.openExclusive(paths::lastElement(path), false, held); !opened) {
+        if (opened.error() == os::InUseByAnotherRun)
+            recovery.inUse = true;
+        else if (!os::isNotFound(opened.error()))
+            recovery.failures.push_back(opened.failure());
+        return recovery;
+    }
+    recovery.found = true;
+    std::string text;
+    if (const os::Result read = held.readAll(text); !read) {
+        recovery.failures.push_back(read.failure());
+        return recovery;
+    }
+    const Parsed parsed = parse(text);
+    recovery.damagedRecords = parsed.damaged;
+    // A run that reached its end is not undone, whatever is left of its leftovers; only a
+    // run that could be undone recorded changes.
+    const bool undo = !parsed.committed && (parsed.undoable || holdsChanges(parsed.records));
+    Undoer undoer(recovery);
+    if (undo) undoer.undoAll(parsed.records);
+    recovery.undone = undo && recovery.complete() && !recovery.done.empty();
     std::vector<std::string> kept;
-    removeLeftovers(records, kept, &recovery.done);
-    closeJournal(path, kept);
+    if (recovery.complete()) undoer.removeLeftovers(parsed.records, !undo, kept);
+    // Where anything failed, the journal stays as it is, for the next start to try again.
+    if (!recovery.complete()) return recovery;
+    held = os::AppendFile();  // Windows renames and removes no file that is held open
+    if (parsed.damaged > 0)
+        recovery.setAsideAs = setAsideDamaged(path, recovery);
+    else
+        closeJournal(path, kept, recovery);
     return recovery;
 }
 
 os::Result Journal::begin(const std::string& scriptPath, bool undoable) {
     path_ = pathFor(scriptPath);
     if (path_.empty()) return os::Result::fail(os::Operation::Create, scriptPath, os::NoJournalFolder);
-    if (os::Result made = ensureDirectory(parentOf(path_)); !made) return made;
     os::Directory directory;
-    if (os::Result opened = os::Directory::open(parentOf(path_), directory); !opened) return opened;
-    if (os::Result opened = directory.openForAppend(nameOf(path_), file_); !opened) return opened;
+    if (os::Result opened = openJournalFolder(paths::directoryOf(path_), directory); !opened) return opened;
+    if (os::Result locked = directory.openExclusive(paths::lastElement(path_), true, file_); !locked) return locked;
     undoable_ = undoable;
-    std::string backup = os::temporaryName();
-    backupName_ = backup.substr(0, backup.size() - 4) + ".bak";
-    return write({header, undoable ? "undoable" : "temporaries", scriptPath}, undoable);
+    const std::string backup = os::temporaryName();
+    backupName_ = paths::withoutExtension(backup) + ".bak";
+    return write({header, undoable ? "undoable" : "temporaries", scriptPath, ""}, undoable);
 }
 
 os::Result Journal::write(const Record& record, bool durable) {
     if (!file_.isOpen()) return {};
-    const std::string line = record.kind + "\t" + escaped(record.path) + "\t" + escaped(record.other) + "\n";
-    if (os::Result written = file_.append(line); !written) return written;
+    if (os::Result written = file_.append(lineOf(record)); !written) return written;
     if (record.kind != header) records_.push_back(record);
     if (durable) return file_.sync();
     return {};
 }
 
-os::Result Journal::temporary(const std::string& path) { return write({"temporary", path, ""}, false); }
+os::Result Journal::temporary(const std::string& path) { return write({kind::temporary, path, "", ""}, false); }
 
-os::Result Journal::created(const std::string& path) { return write({"created", path, ""}, undoable_); }
+os::Result Journal::notMade(const std::string& path) {
+    // Recovery reads the withdrawal from the file; this run forgets the record at once.
+    return write({kind::notMade, path, "", ""}, false);
+}
 
-os::Result Journal::createdDirectory(const std::string& path) {
-    if (undoable_) createdDirectories_.push_back(path);
-    return write({"directory", path, ""}, undoable_);
+os::Result Journal::made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity,
+                         bool replacing) {
+    if (!undoable_) return {};
+    const bool durable = !replacing && !insideMade(path);
+    if (os::Result recorded = write({kind::made, path, temporary, identityText(identity)}, durable); !recorded)
+        return recorded;
+    madePaths_.insert(path);
+    return {};
+}
+
+void Journal::dropLast() {
+    if (records_.empty()) return;
+    madePaths_.erase(records_.back().path);
+    records_.pop_back();
 }
 
 os::Result Journal::attributes(const std::string& path, uint32_t old) {
     char word[16];
     std::snprintf(word, sizeof word, "%08X", old);
-    return write({"attributes", path, word}, undoable_);
+    return write({kind::attributes, path, word, ""}, undoable_);
 }
 
-os::Result Journal::moved(const std::string& from, const std::string& to) {
-    return write({"moved", from, to}, undoable_);
-}
-
-os::Result Journal::removedDirectory(const std::string& path, uint32_t old) {
-    char word[16];
-    std::snprintf(word, sizeof word, "%08X", old);
-    return write({"removed-directory", path, word}, undoable_);
+os::Result Journal::moved(const std::string& from, const std::string& to, const os::FileIdentity& identity) {
+    return write({kind::moved, from, to, identityText(identity)}, undoable_);
 }
 
 os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     const auto [slot, isNew] = backups_.try_emplace(in.path(), 0);
     if (isNew) {
-        os::Result made = write({"backup-folder", in.pathOf(backupName_), ""}, true);
-        if (made) made = in.createChild(backupName_);
+        const std::string folder = in.pathOf(backupName_);
+        os::Result made = write({kind::backupFolder, folder, "", ""}, true);
+        if (made) {
+            made = in.createChild(backupName_);
+            // A folder of that name that is not this run's is never taken for one; the
+            // failure to make it is the one reported.
+            if (!made) (void)notMade(folder);  // see above
+        }
         if (!made) {
             backups_.erase(slot);
             return made;
@@ -314,8 +619,11 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     }
     os::Directory backup;
     if (os::Result opened = in.openChild(backupName_, backup); !opened) return opened;
-    if (!exists(backup, name)) {
-        if (os::Result recorded = write({"aside", in.pathOf(name), backup.pathOf(name)}, false); !recorded)
+    os::FoundEntry there;
+    const os::Result looked = backup.look(name, there);
+    if (!looked && !os::isNotFound(looked.error())) return looked;
+    if (!looked) {
+        if (os::Result recorded = write({kind::aside, in.pathOf(name), backup.pathOf(name), ""}, false); !recorded)
             return recorded;
         return in.moveTo(name, backup, name, false);
     }
@@ -324,35 +632,44 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     os::Directory interim;
     if (os::Result opened = backup.openChild(backupName_, interim); !opened) return opened;
     const std::string number = std::to_string(++slot->second);
-    if (os::Result recorded = write({"aside", in.pathOf(name), interim.pathOf(number)}, true); !recorded)
+    if (os::Result recorded = write({kind::aside, in.pathOf(name), interim.pathOf(number), ""}, true); !recorded)
         return recorded;
     return in.moveTo(name, interim, number, false);
 }
 
-bool Journal::insideCreated(const std::string& path) const {
-    for (const std::string& directory : createdDirectories_)
-        if (path.size() > directory.size() && path.compare(0, directory.size(), directory) == 0 &&
-            path[directory.size()] == '\\')
-            return true;
-    return false;
-}
+bool Journal::insideMade(const std::string& path) const { return madePaths_.count(paths::parentOf(path)) != 0; }
 
-void Journal::commit() {
-    if (!file_.isOpen()) return;
-    file_ = os::AppendFile();
-    std::vector<std::string> kept;
-    removeLeftovers(records_, kept, nullptr);
-    closeJournal(path_, kept);
-    records_.clear();
-}
-
-std::vector<std::string> Journal::rollBack() {
-    std::vector<std::string> done;
-    if (!file_.isOpen()) return done;
-    for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
-        const std::string line = undo(*it);
-        if (!line.empty()) done.push_back(line);
+os::Result Journal::commit() {
+    if (!file_.isOpen()) return {};
+    // Said first: from here on a start that finds this journal only removes what is left, and
+    // never undoes a run that reached its end. Once the mark is in the file it is what a later
+    // start reads, so a flush that fails after it changes nothing of the outcome: only a power
+    // cut before the disk has it could still undo the run, which leaves the old version whole.
+    if (undoable_ && holdsChanges(records_)) {
+        if (os::Result marked = file_.append(lineOf({kind::committed, "", "", ""})); !marked) return marked;
+        (void)file_.sync();  // see above
     }
-    commit();
-    return done;
+    Outcome outcome;
+    std::vector<std::string> kept;
+    Undoer(outcome).removeLeftovers(records_, true, kept);
+    file_ = os::AppendFile();  // Windows removes no file that is held open
+    closeJournal(path_, kept, outcome);
+    records_.clear();
+    return {};
+}
+
+Journal::Outcome Journal::rollBack() {
+    Outcome outcome;
+    if (!file_.isOpen()) return outcome;
+    Undoer undoer(outcome);
+    undoer.undoAll(records_);
+    std::vector<std::string> kept;
+    if (outcome.complete()) undoer.removeLeftovers(records_, false, kept);
+    // Where a step failed, the journal stays, held until this process ends, for the next start
+    // to try the undo again.
+    if (!outcome.complete()) return outcome;
+    file_ = os::AppendFile();
+    closeJournal(path_, kept, outcome);
+    records_.clear();
+    return outcome;
 }

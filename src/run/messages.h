@@ -41,6 +41,14 @@ enum class MessageId : int {
     InterruptedUpdateUndone = 28,
     NoJournal = 29,
     HeldBy = 30,
+    // What could not be undone, and what keeps a start from running.
+    UndoIncomplete = 31,
+    JournalDamaged = 32,
+    AlreadyRunning = 33,
+    InUseByAnotherRunReason = 34,
+    NotMadeByThisRunReason = 35,
+    NotEmptyReason = 36,
+    UnexpectedFailure = 37,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

@@ -16,3 +16,17 @@ bool isDirectory(const Text& path) {
     uint32_t attributes = 0;
     return getAttributes(path, attributes) && (attributes & os::AttributeDirectory) != 0;
 }
+
+os::Result findPath(const Text& path, bool& present) {
+    const os::DirectorySearch search(path.str());
+    present = search.found();
+    if (present || search.result().ok() || os::isNotFound(search.result().error())) return {};
+    return search.result();
+}
+
+os::Result lookAtPath(const Text& path, uint32_t& attributes) {
+    const os::Result looked = os::fileAttributes(path.str(), attributes);
+    if (looked || !os::isNotFound(looked.error())) return looked;
+    attributes = os::InvalidAttributes;
+    return {};
+}

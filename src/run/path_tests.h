@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "os/result.h"
 #include "text/text.h"
 
 // True when a directory search with `path` as its pattern yields an entry: a file or a
@@ -16,3 +17,11 @@ bool getAttributes(const Text& path, uint32_t& attributes);
 
 // True when the path names a directory; a pattern is never one.
 bool isDirectory(const Text& path);
+
+// The same questions for the commands that change what they find, where "not there" must
+// mean that the system said nothing has that name: a look or a search that fails for any
+// other reason is that failure, never a reason to make, delete or pass over anything.
+// `present`: the search found an entry.
+os::Result findPath(const Text& path, bool& present);
+// `attributes`: the path's attribute word, InvalidAttributes when nothing has that name.
+os::Result lookAtPath(const Text& path, uint32_t& attributes);

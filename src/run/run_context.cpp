@@ -41,6 +41,7 @@ const char* outcomeName(RunOutcome outcome) {
         case RunOutcome::StoppedByAnswer: return "stopped by an answer";
         case RunOutcome::NothingRan: return "nothing ran";
         case RunOutcome::RolledBack: return "failed and undone";
+        case RunOutcome::UndoIncomplete: return "not everything could be undone";
     }
     return "?";
 }
@@ -52,14 +53,10 @@ void RunContext::showError(MessageId id, std::initializer_list<MessageArg> args,
         return;
     }
     if (failure) {
-        // The system's reasons carry their number; the updater's own carry theirs here.
-        std::string reason = reasonFor(failure->error);
-        if (os::isOwnRefusal(failure->error)) reason += " (" + std::to_string(failure->error) + ")";
-        logEvent(std::string("failure: ") + os::operationName(failure->operation) + " \"" + failure->path + "\": " +
-                 reason);
+        logEvent("failure: " + failureLine(*failure));
         text += failureDetails(*failure, text);
     }
-    (void)box(text, os::BoxIconError);
+    (void)box(text, os::BoxIconError);  // an error box has only its OK
 }
 
 bool RunContext::succeeded(const os::Result& result, MessageId id, std::initializer_list<MessageArg> args) {
@@ -73,9 +70,9 @@ int RunContext::showScriptBox(const Text& text, unsigned style) {
     return box(text.str(), style);
 }
 
-void RunContext::showNotice(MessageId id) {
+void RunContext::showNotice(MessageId id, std::initializer_list<MessageArg> args) {
     if (keepMessages) return;
-    (void)box(formatMessage(id), os::BoxIconInformation);
+    (void)box(formatMessage(id, args), os::BoxIconInformation);  // a notice has only its OK
 }
 
 int RunContext::box(const std::string& text, unsigned style) {

@@ -28,6 +28,7 @@ enum class RunOutcome : int {
     StoppedByAnswer = 2,  // an answer stopped the run (ISABORT)
     NothingRan = 3,       // the script is missing, or it or its main list could not be loaded
     RolledBack = 4,       // the run failed and what it changed was undone
+    UndoIncomplete = 5,   // what a run changed could not all be undone: the next start tries again
 };
 
 const char* outcomeName(RunOutcome outcome);
@@ -77,7 +78,7 @@ struct RunContext {
     // Shows a script's own text (MSGBOX, CRC) with the current caption; returns the answer.
     int showScriptBox(const Text& text, unsigned style);
     // Tells the user something the updater did of itself (message `id`, information icon).
-    void showNotice(MessageId id);
+    void showNotice(MessageId id, std::initializer_list<MessageArg> args = {});
 
     // One event in the log, when there is one.
     void logEvent(std::string_view event) { log.write(event); }

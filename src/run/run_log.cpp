@@ -4,14 +4,12 @@
 #include <cstdio>
 
 #include "os/system.h"
+#include "text/script_path.h"
 
 os::Result RunLog::open(const std::string& path) {
-    const size_t separator = path.rfind('\\');
-    const std::string directory = separator == std::string::npos ? "." : path.substr(0, separator);
-    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
     os::Directory parent;
-    if (os::Result opened = os::Directory::open(directory, parent); !opened) return opened;
-    if (os::Result opened = parent.openForAppend(name, file_); !opened) return opened;
+    if (os::Result opened = os::Directory::open(paths::directoryOf(path), parent); !opened) return opened;
+    if (os::Result opened = parent.openForAppend(paths::lastElement(path), file_); !opened) return opened;
     path_ = path;
     return {};
 }

@@ -7,6 +7,7 @@
 
 #include "os/files.h"
 #include "os/script_source.h"
+#include "text/script_path.h"
 
 namespace {
 
@@ -15,11 +16,6 @@ namespace {
 constexpr const char* missingKeyMarker = "NO_DATA";
 constexpr unsigned sectionSize = 0x7FFF;
 
-Text parentOf(const std::string& path) {
-    const size_t separator = path.rfind('\\');
-    return Text(separator == std::string::npos ? std::string(".") : path.substr(0, separator));
-}
-
 }  // namespace
 
 os::Result Script::load(const std::string& path) {
@@ -27,7 +23,7 @@ os::Result Script::load(const std::string& path) {
     os::Result read = os::readWholeFile(path, bytes);
     if (!read) {
         bytes.clear();
-        const uint32_t parent = os::attributesOf(parentOf(path).str());
+        const uint32_t parent = os::attributesOf(paths::directoryOf(path));
         const bool inDirectory = parent != os::InvalidAttributes && (parent & os::AttributeDirectory);
         if (os::isNotFound(read.error()) && inDirectory) read = {};
     }

@@ -2,6 +2,10 @@
 // later stages up to the clean-up.
 #include "run/startup.h"
 
+#include <exception>
+#include <new>
+#include <vector>
+
 #include "os/system.h"
 #include "run/command_line.h"
 #include "run/failure_text.h"
@@ -11,21 +15,49 @@
 #include "run/run_context.h"
 #include "run/run_report.h"
 #include "run/symbols.h"
+#include "text/script_path.h"
 
 namespace {
 
+// Every step of an undo that failed, in the log; the first in a box, with its reason. The
+// journal stays, so the next start tries again.
+void reportUndoFailures(RunContext& run, const std::vector<os::Failure>& failures) {
+    for (const os::Failure& failure : failures)
+        run.logEvent("  not undone: " + failureLine(failure));
+    run.outcome = RunOutcome::UndoIncomplete;
+    run.showError(MessageId::UndoIncomplete, {failures.front().path}, &failures.front());
+}
+
 // What an interrupted run of the same script left is undone before anything of the script is
-// read: a killed run may have replaced the script itself.
-void recoverInterruptedRun(RunContext& run) {
+// read: a killed run may have replaced the script itself. False when this start must not go
+// on: another run of the script is at work, or not all of what the last one left could be
+// undone.
+bool recoverInterruptedRun(RunContext& run) {
     const Journal::Recovery recovery = Journal::recover(run.scriptPath.str());
-    if (!recovery.found) return;
-    run.logEvent("the journal of an interrupted run was found");
+    if (recovery.inUse) {
+        run.logEvent("another run of this script holds its journal \"" + recovery.journalPath + "\": nothing is done");
+        run.outcome = RunOutcome::NothingRan;
+        run.showError(MessageId::AlreadyRunning);
+        return false;
+    }
+    if (recovery.found) run.logEvent("the journal of an earlier run was found: \"" + recovery.journalPath + "\"");
     for (const std::string& done : recovery.done) run.logEvent("  " + done);
+    if (recovery.damagedRecords > 0) {
+        run.logEvent("  " + std::to_string(recovery.damagedRecords) +
+                     " damaged records were not acted on; the journal is kept as \"" + recovery.setAsideAs + "\"");
+        if (recovery.complete()) run.showNotice(MessageId::JournalDamaged, {recovery.setAsideAs});
+    }
+    if (!recovery.complete()) {
+        reportUndoFailures(run, recovery.failures);
+        return false;
+    }
     if (recovery.undone) run.showNotice(MessageId::InterruptedUpdateUndone);
+    return true;
 }
 
 // ROLLBACK of UPDATER: the run is made undoable. Every run keeps a journal of its temporary
-// files; one that cannot be kept stops only a run that was to be undoable.
+// files; one that cannot be kept stops only a run that was to be undoable, and a run of the
+// same script that holds it stops this one whatever.
 bool beginJournal(RunContext& run) {
     Text value;
     bool undoable = false;
@@ -38,6 +70,11 @@ bool beginJournal(RunContext& run) {
         if (undoable) run.logEvent("ROLLBACK=1: every change is recorded, and undone if the run does not reach its end");
         return true;
     }
+    if (begun.error() == os::InUseByAnotherRun) {
+        run.logEvent("another run of this script holds its journal: nothing is done");
+        run.showError(MessageId::AlreadyRunning);
+        return false;
+    }
     if (!undoable) {
         run.logEvent("no journal of temporary files: " + reasonFor(begun.error()));
         return true;
@@ -47,17 +84,21 @@ bool beginJournal(RunContext& run) {
 }
 
 // The run's end: what it changed stays, or, where it could be undone and did not reach its
-// end, all of it is undone.
+// end, all of it is undone. A run whose end cannot be recorded is undone too: a later start
+// would otherwise take it for an interrupted one.
 void finishJournal(RunContext& run) {
     if (!run.journal.isOpen()) return;
     if (run.outcome == RunOutcome::Completed || !run.journal.undoable()) {
-        run.journal.commit();
-        return;
+        const os::Result committed = run.journal.commit();
+        if (committed) return;
+        run.outcome = RunOutcome::CommandFailed;
+        run.showError(MessageId::NoJournal, {}, &committed.failure());
     }
-    const std::vector<std::string> undone = run.journal.rollBack();
-    if (undone.empty()) return;
-    run.logEvent("the run is undone:");
-    for (const std::string& line : undone) run.logEvent("  " + line);
+    const Journal::Outcome undone = run.journal.rollBack();
+    if (!undone.done.empty()) run.logEvent("the run is undone:");
+    for (const std::string& line : undone.done) run.logEvent("  " + line);
+    if (!undone.complete()) return reportUndoFailures(run, undone.failures);
+    if (undone.done.empty()) return;
     run.outcome = RunOutcome::RolledBack;
     run.showNotice(MessageId::UpdateUndone);
 }
@@ -86,13 +127,7 @@ bool captionFromCommandLine(const Text& line, Text& caption) {
 
 // Only the file name's own extension is replaced: a dot in a directory name must never
 // send the updater to a script outside its own directory.
-Text scriptPathFor(const Text& executablePath) {
-    const std::string& path = executablePath.str();
-    const size_t nameStart = path.find_last_of('\\') == std::string::npos ? 0 : path.find_last_of('\\') + 1;
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart) return Text(path + ".ini");
-    return Text(path.substr(0, dot + 1) + "ini");
-}
+Text scriptPathFor(const Text& executablePath) { return Text(paths::withoutExtension(executablePath.str()) + ".ini"); }
 
 bool readUpdaterSection(RunContext& run) {
     run.procedures.freeAll();
@@ -102,7 +137,7 @@ bool readUpdaterSection(RunContext& run) {
     return true;
 }
 
-bool startup(RunContext& run, const char* arguments) {
+bool startup(RunContext& run, const char* arguments, const std::string& modulePath) {
     run.commandLine.assignText(arguments ? arguments : "");
     // Reserved switches stand first; the caption comes from what follows them, as before.
     const CommandLineSwitches switches = takeSwitches(run.commandLine);
@@ -113,7 +148,7 @@ bool startup(RunContext& run, const char* arguments) {
     else
         run.caption.useBuiltin();
 
-    run.modulePath.assign(os::modulePath().c_str());
+    run.modulePath.assign(modulePath.c_str());
     run.scriptPath = scriptPathFor(run.modulePath);
     // A log that cannot be opened changes nothing of the update: it runs as without one.
     if (switches.logged) (void)run.log.open(switches.logPath);
@@ -123,7 +158,7 @@ bool startup(RunContext& run, const char* arguments) {
         return false;
     }
     logHeader(run, true);
-    recoverInterruptedRun(run);
+    if (!recoverInterruptedRun(run)) return false;
     // A script that cannot be read as a file (a directory, a pipe, a device) reads as an
     // empty one, as the profile functions read it, and the first key is reported missing.
     const os::Result loaded = run.script.load(run.scriptPath.str());
@@ -134,9 +169,19 @@ bool startup(RunContext& run, const char* arguments) {
     return readUpdaterSection(run) && beginJournal(run);
 }
 
-void runUpdater(RunContext& run, const char* arguments) {
+void runUpdater(RunContext& run, const char* arguments, const std::string& modulePath) {
     const uint64_t started = os::steadyMilliseconds();
-    if (startup(run, arguments)) runMain(run);
+    // Whatever escapes a command ends the run as a failed command does, never the process:
+    // what the run changed is then undone where it can be.
+    try {
+        if (startup(run, arguments, modulePath)) runMain(run);
+    } catch (const std::bad_alloc&) {
+        run.outcome = RunOutcome::CommandFailed;
+        run.showError(MessageId::OutOfMemory, {"UPDATER"});
+    } catch (const std::exception& unexpected) {
+        run.outcome = RunOutcome::CommandFailed;
+        run.showError(MessageId::UnexpectedFailure, {unexpected.what()});
+    }
     run.procedures.freeAll();
     finishJournal(run);
     logSummary(run, os::steadyMilliseconds() - started);

@@ -2,6 +2,8 @@
 // whole run from arguments to clean-up.
 #pragma once
 
+#include <string>
+
 #include "text/text.h"
 
 struct RunContext;
@@ -14,8 +16,10 @@ bool captionFromCommandLine(const Text& commandLine, Text& caption);
 Text scriptPathFor(const Text& executablePath);
 
 bool readUpdaterSection(RunContext& run);
-bool startup(RunContext& run, const char* arguments);
+// `modulePath`: the executable's full path, script form, which the script lies beside.
+bool startup(RunContext& run, const char* arguments, const std::string& modulePath);
 
 // Everything the entry point does between setting up and tearing down the platform, with
-// the command kinds the run's table already holds.
-void runUpdater(RunContext& run, const char* arguments);
+// the command kinds the run's table already holds, for the executable at `modulePath`.
+// Nothing escapes it: whatever a command throws ends the run as a failed command.
+void runUpdater(RunContext& run, const char* arguments, const std::string& modulePath);

@@ -10,6 +10,7 @@
 #include "os/system.h"
 #include "run/app_paths.h"
 #include "run/run_context.h"
+#include "text/script_path.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ bool buildSymbolTable(RunContext& run) {
     table.setEntries(lines, count);
     table.defineSymbol("<Win>", Text(os::windowsDirectory()));
     table.defineSymbol("<Sys>", Text(os::systemDirectory()));
-    table.defineSymbol("<Src>", run.modulePath.fields(0, -2, "\\"));
+    table.defineSymbol("<Src>", Text(paths::parentOf(run.modulePath.str())));
     defineFolder(table, "<Desktop>", os::isNtPlatform() ? os::FolderCommonDesktopDirectory : os::FolderDesktopDirectory);
     defineFolder(table, "<Programs>", os::isNtPlatform() ? os::FolderCommonPrograms : os::FolderPrograms);
     expandTable(table);

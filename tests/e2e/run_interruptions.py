@@ -8,6 +8,11 @@ middle of an update, then started again.
   with its script made into one that changes nothing: the folder must be exactly as it was
   before the killed run, byte for byte and read-only bit for read-only bit, with nothing left
   over, the journal gone.
+- The same with a large tree (2,000 files replaced, 100 deleted, 100 moved), killed at four
+  moments: the next start leaves the tree exactly as it was, or says in its log what it could
+  not restore, and the start after it does.
+- A second start of the same script while the first runs changes nothing and says so; the
+  first runs to its end.
 - Without ROLLBACK: a run killed while it replaces a large file leaves the old file whole; the
   next complete run leaves the new file whole and no temporary file of the killed run.
 
@@ -31,6 +36,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import run_e2e  # noqa: E402  (the results file and its layout)
 
 MOMENTS = [3, 60, 250, 500, 800]  # journal records written when the run is killed
+LARGE_MOMENTS = [300, 1500, 2800, 4000]  # the same for the large tree
 RUN_SECONDS = 120
 
 
@@ -66,13 +72,16 @@ class Platform:
         data = Path(os.environ.get("XDG_DATA_HOME") or Path.home() / ".local" / "share")
         return data / "Updater" / "journals" / key
 
-    def start(self, folder):
+    def start(self, folder, log=None):
         argv = ["wine", str(folder / self.exe_name)] if self.windows else [str(folder / self.exe_name)]
-        return subprocess.Popen(argv + ["/UNATTENDED"], cwd=folder, env=self.env, stdin=subprocess.DEVNULL,
+        argv.append("/UNATTENDED")
+        if log:
+            argv.append("/LOG=" + self.script_form(log) if self.windows else "--log=" + str(log))
+        return subprocess.Popen(argv, cwd=folder, env=self.env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def run(self, folder):
-        process = self.start(folder)
+    def run(self, folder, log=None):
+        process = self.start(folder, log)
         return process.wait(timeout=RUN_SECONDS)
 
 
@@ -156,9 +165,9 @@ def killed_when(process, condition):
     return killed
 
 
-def installed_and_new():
+def installed_and_new(directories=8):
     files = {}
-    for d in range(8):
+    for d in range(directories):
         for f in range(50):
             files[f"app/d{d}/f{f}.txt"] = f"old {d} {f}".encode()
             files[f"new/d{d}/f{f}.txt"] = f"new {d} {f}".encode()
@@ -171,11 +180,11 @@ def installed_and_new():
     return files
 
 
-def rollback_moment(platform, moment):
+def rollback_moment(platform, moment, directories=8):
     work = Path(tempfile.mkdtemp(prefix="interrupt-")).resolve()
     try:
         shutil.copy2(platform.updater, work / platform.exe_name)
-        write_tree(work, installed_and_new(), read_only=["app/ro.txt"])
+        write_tree(work, installed_and_new(directories), read_only=["app/ro.txt"])
         script = work / "patch.ini"
         script.write_text(UPDATE)
         before = state(work / "app")
@@ -189,7 +198,14 @@ def rollback_moment(platform, moment):
         if platform.journal(script) is None or not platform.journal(script).exists():
             failures.append("the killed run left no journal")
         script.write_text(NOTHING)
-        code = platform.run(work)
+        log = work / "next.log"
+        code = platform.run(work, log)
+        if code == 5:
+            # It could not restore everything: its log must say what, and the start after it
+            # must finish the undo.
+            if "not undone:" not in log.read_text(encoding="utf-8", errors="replace"):
+                failures.append("the next start ended with 5 without saying what it could not undo")
+            code = platform.run(work)
         if code != 0:
             failures.append(f"the run after the killed one ended with exit code {code}")
         after = state(work / "app")
@@ -199,6 +215,44 @@ def rollback_moment(platform, moment):
         journal = platform.journal(script)
         if journal and journal.exists():
             failures.append(f"the journal {journal} is still there")
+        return failures
+    finally:
+        subprocess.run(["chmod", "-R", "u+w", str(work)])
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def second_start_while_running(platform):
+    """A second start of the same script while the first is at work: it leaves that run alone."""
+    work = Path(tempfile.mkdtemp(prefix="interrupt-")).resolve()
+    try:
+        shutil.copy2(platform.updater, work / platform.exe_name)
+        files = installed_and_new(40)
+        write_tree(work, files, read_only=["app/ro.txt"])
+        script = work / "patch.ini"
+        script.write_text(UPDATE)
+        first = platform.start(work)
+        deadline = time.monotonic() + RUN_SECONDS
+        while time.monotonic() < deadline and first.poll() is None:
+            journal = platform.journal(script)
+            if journal and journal.exists() and journal.read_bytes().count(b"\n") >= 100:
+                break
+            time.sleep(0.001)
+        failures = []
+        if first.poll() is not None:
+            return ["the first run ended before the second could start"]
+        log = work / "second.log"
+        second = platform.run(work, log)
+        first_code = first.wait(timeout=RUN_SECONDS)
+        if second != 3:
+            failures.append(f"the second start ended with {second}, not 3")
+        if "another run of this script holds its journal" not in log.read_text(encoding="utf-8", errors="replace"):
+            failures.append("the second start's log does not say why it did nothing")
+        if first_code != 0:
+            failures.append(f"the first run ended with {first_code}")
+        app = state(work / "app")
+        moved = [p for p in app if p.startswith("moved/")]
+        if len(moved) != 100 or "old" in app or any(name.startswith("~upd") for name in app):
+            failures.append("the first run did not leave the new version")
         return failures
     finally:
         subprocess.run(["chmod", "-R", "u+w", str(work)])
@@ -244,6 +298,9 @@ def main():
     results = []
     cases = [(f"killed_after_{m}_records_then_undone_at_the_next_start", lambda m=m: rollback_moment(platform, m))
              for m in MOMENTS]
+    cases += [(f"large_tree_killed_after_{m}_records_then_undone", lambda m=m: rollback_moment(platform, m, 40))
+              for m in LARGE_MOMENTS]
+    cases.append(("a_second_start_leaves_a_running_run_alone", lambda: second_start_while_running(platform)))
     cases.append(("killed_while_replacing_a_large_file", lambda: killed_replacement(platform)))
     for name, case in cases:
         begin = time.monotonic()

@@ -1,18 +1,59 @@
-// The journal: nothing of it outlives a run's end, and a journal cut short by a crash is
-// undone as far as it goes.
+// The journal: nothing of it outlives a run's end, a journal cut short or damaged is undone as
+// far as its intact records go and never traps the next start, an undo removes only what the
+// run made, and a journal another run holds is left alone.
 #include "run/journal.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "os/files.h"
+#include "os/system.h"
 #include "support/test_support.h"
+#include "text/crc32.h"
 
 namespace {
 
 bool journalExists(const std::string& script) {
     return os::attributesOf(Journal::pathFor(script)) != os::InvalidAttributes;
+}
+
+std::string identityText(const os::FileIdentity& identity) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%llx:%llx:%llx", static_cast<unsigned long long>(identity.volume),
+                  static_cast<unsigned long long>(identity.index), static_cast<unsigned long long>(identity.birth));
+    return text;
+}
+
+// A record line as the journal writes one, with its check over `body`.
+std::string recordLine(const std::string& body) {
+    char check[12];
+    std::snprintf(check, sizeof check, "%08x", crc32(body.data(), body.size()));
+    return body + "\t" + check + "\n";
+}
+
+void appendToJournal(const std::string& script, const std::string& text) {
+    std::ofstream out(nativePath(Journal::pathFor(script)), std::ios::app | std::ios::binary);
+    out << text;
+}
+
+// Records, as a run does, that it made `name` of `dir` through a temporary, and makes it.
+void makeAsTheRunDoes(Journal& journal, const TempDir& dir, const std::string& name, bool directory) {
+    os::Directory held;
+    ASSERT_TRUE(os::Directory::open(dir.path(), held));
+    const std::string temporary = os::temporaryName();
+    ASSERT_TRUE(journal.temporary(dir / temporary));
+    if (directory)
+        ASSERT_TRUE(held.createChild(temporary));
+    else
+        ASSERT_TRUE(held.writeNewFile(temporary, "made by the run"));
+    os::FileIdentity identity;
+    ASSERT_TRUE(held.identify(temporary, identity));
+    ASSERT_TRUE(journal.made(dir / name, dir / temporary, identity, false));
+    ASSERT_TRUE(held.moveTo(temporary, held, name, false));
 }
 
 TEST(Journal, NothingOfItOutlivesTheRunsEnd) {
@@ -26,37 +67,162 @@ TEST(Journal, NothingOfItOutlivesTheRunsEnd) {
         os::Directory held;
         ASSERT_TRUE(os::Directory::open(dir.path(), held));
         ASSERT_TRUE(journal.setAside(held, "a.txt"));
-        writeFile(dir / "a.txt", "new");
-        if (commit)
-            journal.commit();
-        else
-            EXPECT_EQ(journal.rollBack().size(), 1u);
+        makeAsTheRunDoes(journal, dir, "a.txt", false);
+        makeAsTheRunDoes(journal, dir, "new", true);
+        if (commit) {
+            EXPECT_TRUE(journal.commit());
+        } else {
+            const Journal::Outcome undone = journal.rollBack();
+            EXPECT_TRUE(undone.complete());
+            EXPECT_FALSE(fileExists(dir / "new"));
+        }
         EXPECT_FALSE(journalExists(script)) << commit;
-        EXPECT_EQ(readFile(dir / "a.txt"), commit ? "new" : "old") << commit;
+        EXPECT_EQ(readFile(dir / "a.txt"), commit ? "made by the run" : "old") << commit;
         std::vector<os::FoundEntry> left;
         ASSERT_TRUE(held.list("*", left));
-        EXPECT_EQ(left.size(), 1u) << commit;  // a.txt alone: no backup folder
+        EXPECT_EQ(left.size(), commit ? 2u : 1u) << commit;  // no backup folder, no temporary
     }
 }
 
 TEST(Journal, ACutLastLineIsNeverActedOn) {
     TempDir dir;
     writeFile(dir / "kept.txt", "kept");
-    writeFile(dir / "made.txt", "made by the run");
     const std::string script = dir / "patch.ini";
     Journal journal;
     ASSERT_TRUE(journal.begin(script, true));
-    ASSERT_TRUE(journal.created(dir / "made.txt"));
+    makeAsTheRunDoes(journal, dir, "made.txt", false);
+    os::Directory held;
+    ASSERT_TRUE(os::Directory::open(dir.path(), held));
+    os::FileIdentity kept;
+    ASSERT_TRUE(held.identify("kept.txt", kept));
     journal = Journal();  // the run dies here: its journal stays
-    {
-        std::ofstream cut(nativePath(Journal::pathFor(script)), std::ios::app | std::ios::binary);
-        cut << "created\t" << dir / "kept.txt";  // no line end: the crash came while it was written
-    }
+    // No line end: the crash came while it was written.
+    appendToJournal(script, recordLine("made\t" + dir / "kept.txt" + "\t\t" + identityText(kept)).substr(0, 30));
     const Journal::Recovery recovery = Journal::recover(script);
     EXPECT_TRUE(recovery.found);
     EXPECT_TRUE(recovery.undone);
+    EXPECT_EQ(recovery.damagedRecords, 0);
     EXPECT_FALSE(fileExists(dir / "made.txt"));
     EXPECT_TRUE(fileExists(dir / "kept.txt"));
+    EXPECT_FALSE(journalExists(script));
+}
+
+// A damaged record in the middle, whichever way it is damaged, is never acted on, even where
+// it would name the user's file; the records around it are undone, the journal is set aside,
+// and the start after that finds nothing.
+TEST(Journal, ADamagedRecordIsNeverActedOnAndNeverTrapsTheNextStart) {
+    struct Damage {
+        const char* name;
+        std::string (*line)(const std::string& path, const std::string& identity);
+    };
+    const Damage damages[] = {
+        {"a bad escape under a good check",
+         [](const std::string& path, const std::string& identity) {
+             return recordLine("made\t" + path + "%Z\t\t" + identity);
+         }},
+        {"a check that does not match",
+         [](const std::string& path, const std::string& identity) {
+             return "made\t" + path + "\t\t" + identity + "\t00000000\n";
+         }},
+        {"no check at all",
+         [](const std::string& path, const std::string& identity) { return "made\t" + path + "\t\t" + identity + "\n"; }},
+        {"a changed byte",
+         [](const std::string& path, const std::string& identity) {
+             std::string line = recordLine("made\t" + path + "\t\t" + identity);
+             line[2] ^= 1;
+             return line;
+         }},
+    };
+    for (const Damage& damage : damages) {
+        TempDir dir;
+        writeFile(dir / "users.txt", "the user's");
+        const std::string script = dir / "patch.ini";
+        Journal journal;
+        ASSERT_TRUE(journal.begin(script, true));
+        makeAsTheRunDoes(journal, dir, "before.txt", false);
+        os::Directory held;
+        ASSERT_TRUE(os::Directory::open(dir.path(), held));
+        os::FileIdentity users;
+        ASSERT_TRUE(held.identify("users.txt", users));
+        journal = Journal();
+        appendToJournal(script, damage.line(dir / "users.txt", identityText(users)));
+        // The records after the damage are the journal's too: written by hand, as a run would.
+        {
+            os::FileIdentity identity;
+            writeFile(dir / "after.txt", "made by the run");
+            ASSERT_TRUE(held.identify("after.txt", identity));
+            appendToJournal(script, recordLine("made\t" + dir / "after.txt" + "\t\t" + identityText(identity)));
+        }
+        const Journal::Recovery recovery = Journal::recover(script);
+        EXPECT_EQ(recovery.damagedRecords, 1) << damage.name;
+        EXPECT_TRUE(recovery.complete()) << damage.name;
+        EXPECT_EQ(readFile(dir / "users.txt"), "the user's") << damage.name;
+        EXPECT_FALSE(fileExists(dir / "before.txt")) << damage.name;
+        EXPECT_FALSE(fileExists(dir / "after.txt")) << damage.name;
+        EXPECT_FALSE(journalExists(script)) << damage.name;
+        EXPECT_TRUE(fileExists(recovery.setAsideAs)) << damage.name;
+        const Journal::Recovery next = Journal::recover(script);
+        EXPECT_FALSE(next.found) << damage.name;
+        EXPECT_TRUE(next.complete()) << damage.name;
+        std::remove(nativePath(recovery.setAsideAs).c_str());  // kept for a look, which this test has had
+    }
+}
+
+// Whatever the journal says, an undo takes only the entry the run made: not another that came
+// to stand under its name, and not a directory that holds what the run did not put there.
+// What it cannot undo is told, and the journal stays for the next start, which finishes once
+// the way is clear.
+TEST(Journal, AnUndoRemovesOnlyWhatTheRunMade) {
+    TempDir dir;
+    const std::string script = dir / "patch.ini";
+    Journal journal;
+    ASSERT_TRUE(journal.begin(script, true));
+    makeAsTheRunDoes(journal, dir, "replaced-by-someone.txt", false);
+    makeAsTheRunDoes(journal, dir, "made-directory", true);
+    writeFile(dir / "made-directory\\users.txt", "put there by someone else");
+#ifdef _WIN32
+    // Wine gives a file the number of its inode, which Linux gives again at once to the next
+    // file made, and no birth time: there a file made anew under the name cannot be told from
+    // the run's. NTFS changes the number's sequence part whenever it is used again.
+    const std::string replacedBySomeone = "made by the run";
+#else
+    // Later than the file system's clock can tell apart: a number used again comes with
+    // another birth time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(std::remove(nativePath(dir / "replaced-by-someone.txt").c_str()) == 0);
+    writeFile(dir / "replaced-by-someone.txt", "someone else's");
+    const std::string replacedBySomeone = "someone else's";
+#endif
+
+    const Journal::Outcome undone = journal.rollBack();
+    ASSERT_EQ(undone.failures.size(), 1u);
+    EXPECT_EQ(undone.failures[0].error, os::NotEmpty);
+    EXPECT_EQ(undone.failures[0].path, dir / "made-directory");
+    EXPECT_EQ(fileExists(dir / "replaced-by-someone.txt"), replacedBySomeone == "someone else's");
+    EXPECT_EQ(readFile(dir / "made-directory\\users.txt"), "put there by someone else");
+    EXPECT_TRUE(journalExists(script));
+    journal = Journal();
+
+    ASSERT_TRUE(std::remove(nativePath(dir / "made-directory\\users.txt").c_str()) == 0);
+    const Journal::Recovery recovery = Journal::recover(script);
+    EXPECT_TRUE(recovery.complete());
+    EXPECT_FALSE(fileExists(dir / "made-directory"));
+    EXPECT_EQ(fileExists(dir / "replaced-by-someone.txt"), replacedBySomeone == "someone else's");
+    EXPECT_FALSE(journalExists(script));
+}
+
+TEST(Journal, AJournalItsRunStillHoldsIsLeftAlone) {
+    TempDir dir;
+    const std::string script = dir / "patch.ini";
+    Journal running;
+    ASSERT_TRUE(running.begin(script, true));
+    makeAsTheRunDoes(running, dir, "being-made.txt", false);
+    const Journal::Recovery second = Journal::recover(script);
+    EXPECT_TRUE(second.inUse);
+    EXPECT_TRUE(fileExists(dir / "being-made.txt"));
+    Journal another;
+    EXPECT_EQ(another.begin(script, true).error(), os::InUseByAnotherRun);
+    EXPECT_TRUE(running.commit());
     EXPECT_FALSE(journalExists(script));
 }
 
@@ -71,16 +237,16 @@ TEST(Journal, SetAsidesWhoseRecordsAPowerCutLostAreRestored) {
     os::Directory held;
     ASSERT_TRUE(os::Directory::open(dir.path(), held));
     ASSERT_TRUE(journal.setAside(held, "a.txt"));
-    writeFile(dir / "a.txt", "made by the run");
+    makeAsTheRunDoes(journal, dir, "a.txt", false);
     ASSERT_TRUE(journal.setAside(held, "a.txt"));  // an interim one: flushed, with all before it
     const std::string onDisk = readFile(journalPath);
     ASSERT_TRUE(journal.setAside(held, "b.txt"));
     ASSERT_TRUE(journal.setAside(held, "c.txt"));
-    for (const std::string& name : names) writeFile(dir / name, "new " + name);
     journal = Journal();
     writeFile(journalPath, onDisk);  // the power cut: the unflushed records are gone
     const Journal::Recovery recovery = Journal::recover(script);
     EXPECT_TRUE(recovery.undone);
+    EXPECT_TRUE(recovery.complete());
     for (const std::string& name : names) EXPECT_EQ(readFile(dir / name), "old " + name);
     std::vector<os::FoundEntry> left;
     ASSERT_TRUE(held.list("*", left));

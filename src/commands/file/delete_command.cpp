@@ -23,7 +23,9 @@ os::Result removeWalking(FileActions& actions, const Text& path) {
     };
     if (os::Result r = walkFiles(path, remove, true, actions.unseen()); !r) return r;
     // Asked after the walk: a link named as the item has gone with it.
-    if (!isDirectory(path)) return {};
+    uint32_t attributes = os::InvalidAttributes;
+    if (os::Result looked = lookAtPath(path, attributes); !looked) return looked;
+    if (attributes == os::InvalidAttributes || !(attributes & os::AttributeDirectory)) return {};
     os::Directory parent;
     std::string name;
     if (os::Result r = openParent(withoutTrailingSeparators(path), parent, name); !r) return r;
@@ -44,7 +46,9 @@ os::Result setAsideWhole(FileActions& actions, const Text& path) {
         return {};
     };
     if (os::Result r = walkFiles(path, check, true, actions.unseen()); !r) return r;
-    if (isDirectory(path)) {
+    uint32_t attributes = os::InvalidAttributes;
+    if (os::Result looked = lookAtPath(path, attributes); !looked) return looked;
+    if (attributes != os::InvalidAttributes && (attributes & os::AttributeDirectory)) {
         os::Directory parent;
         std::string name;
         os::FoundEntry entry;
@@ -66,7 +70,11 @@ os::Result setAsideWhole(FileActions& actions, const Text& path) {
 
 os::Result deleteItem(RunContext& run, const Text& path) {
     FileActions actions(run);
-    if (!pathExists(path)) {
+    // Only the system's "nothing has that name" is nothing to delete; a search that fails
+    // otherwise fails the item, as it may have something to delete behind it.
+    bool present = false;
+    if (os::Result found = findPath(path, present); !found) return found;
+    if (!present) {
         actions.skipped(path.str(), "nothing has that name");
         return {};
     }

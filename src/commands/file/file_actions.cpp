@@ -4,47 +4,46 @@
 #include "commands/file/file_actions.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "os/system.h"
+#include "text/script_path.h"
+#include "run/held_retry.h"
 #include "run/run_context.h"
 
 namespace {
 
-// How often a taken temporary name is passed over before the copy counts as failed: with
+// How often a taken temporary name is passed over before the step counts as failed: with
 // random names a collision means someone is filling the directory on purpose.
 constexpr int temporaryNameTries = 16;
-// How long a file that another program holds for a moment (a virus scanner, an indexer) is
-// waited for before the step counts as failed.
-constexpr uint64_t heldFileWait = 5000;
 
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }
 
 std::string bytes(uint64_t size) { return " (" + std::to_string(size) + " bytes)"; }
 
-// Runs `step` again while another program holds what it works on, for about five seconds.
-template <class Step>
-os::Result retried(Step step) {
-    os::Result result = step();
-    // Most steps succeed at once: no clock for them.
-    if (result || !os::isHeldByAnother(result.error())) return result;
-    const uint64_t started = os::steadyMilliseconds();
-    for (unsigned pause = 20; !result && os::isHeldByAnother(result.error()) &&
-                              os::steadyMilliseconds() - started < heldFileWait;
-         pause = pause < 250 ? pause * 2 : pause) {
-        os::sleepMilliseconds(pause);
-        result = step();
-    }
-    return result;
+// A failure that names a place of the updater's own (a temporary name, a backup folder, or
+// what lies inside one) told about `path`, the one the user knows; any other stays as it is.
+os::Result toldAbout(const os::Result& result, const std::string& own, const std::string& path) {
+    if (result || !paths::isWithin(result.failure().path, own)) return result;
+    return result.about(path);
+}
+
+// A failure of a step with two paths, with the one it does not name as its second.
+os::Result withBothPaths(const os::Result& result, const std::string& first, const std::string& second) {
+    if (result) return result;
+    const std::string& path = result.failure().path;
+    return result.about(path, path == first ? second : first);
 }
 
 }  // namespace
 
 FileActions::~FileActions() {
     // The new content of each file was on the disk before it took its name, so a power cut
-    // before this leaves the old file or the new one, whole, either way.
+    // before this leaves the old file or the new one, whole, either way; a directory that
+    // cannot be put on the disk now changes nothing of that.
     for (const std::string& path : renamedIn_) {
         os::Directory directory;
-        if (os::Directory::open(path, directory)) (void)directory.sync();
+        if (os::Directory::open(path, directory)) (void)directory.sync();  // see above
     }
 }
 
@@ -56,11 +55,77 @@ void FileActions::skipped(const std::string& path, const char* why) {
 
 std::string FileActions::unseen() const { return run_.journal.backupFolderName(); }
 
-os::Result FileActions::createDirectory(const os::Directory& in, const std::string& name) {
+void FileActions::discard(const os::Directory& in, const std::string& temporary) {
+    os::FoundEntry entry;
+    if (!in.look(temporary, entry)) return;
+    // What stays because this fails is removed at the run's end, by its record as a temporary.
+    if (os::isDirectoryWord(entry.attributes)) {
+        (void)in.removeChild(temporary);  // see above
+        return;
+    }
+    // The copy is ours, and may be read-only as its source was.
+    if (entry.attributes & os::AttributeReadOnly) (void)in.setAttributes(temporary, os::AttributeNormal);  // see above
+    (void)in.removeFile(temporary);  // see above
+}
+
+os::Result FileActions::place(const os::Directory& in, const std::string& name, const std::string& temporary,
+                              bool replacing) {
     Journal& journal = run_.journal;
-    if (journal.undoable() && !journal.insideCreated(in.pathOf(name)))
-        if (os::Result recorded = journal.createdDirectory(in.pathOf(name)); !recorded) return recorded;
-    os::Result made = in.createChild(name);
+    if (!journal.undoable()) {
+        if (!replacing) return in.moveTo(temporary, in, name, false);
+        return retried([&] { return in.moveTo(temporary, in, name, true); });
+    }
+    // The old one is set aside first; the new one then takes a name nobody holds, recorded
+    // as the entry it is, so that an undo removes it and nothing that comes to stand there.
+    if (replacing)
+        if (os::Result aside = retried([&] { return journal.setAside(in, name); }); !aside) return aside;
+    os::FileIdentity identity;
+    if (os::Result identified = in.identify(temporary, identity); !identified) return identified;
+    if (os::Result recorded = journal.made(in.pathOf(name), in.pathOf(temporary), identity, replacing); !recorded)
+        return recorded;
+    os::Result placed = in.moveTo(temporary, in, name, false);
+    if (!placed) journal.dropLast();
+    return placed;
+}
+
+os::Result FileActions::makeInPlace(const os::Directory& in, const std::string& name, bool replacing, bool beside,
+                                    const Maker& make) {
+    Journal& journal = run_.journal;
+    const std::string target = in.pathOf(name);
+    // A new name in a run that is not undone needs no detour: a make that fails part-way
+    // removes what it made, and the creation refuses a taken name.
+    if (!replacing && !beside && !journal.undoable()) return make(name);
+    for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
+        const std::string temporary = os::temporaryName();
+        if (os::Result recorded = journal.temporary(in.pathOf(temporary)); !recorded) return recorded;
+        os::Result made = make(temporary);
+        if (!made && os::isAlreadyThere(made.error())) {
+            // Someone else's entry under that name stays untouched; another name is tried.
+            if (os::Result withdrawn = journal.notMade(in.pathOf(temporary)); !withdrawn) return withdrawn;
+            continue;
+        }
+        if (!made) return toldAbout(made, in.pathOf(temporary), target);
+        os::Result placed = place(in, name, temporary, replacing);
+        if (!placed) discard(in, temporary);
+        if (placed && replacing) renamedIn_.insert(in.path());
+        return toldAbout(toldAbout(placed, in.pathOf(temporary), target), in.pathOf(unseen()), target);
+    }
+    return os::Result::fail(os::Operation::Create, target, os::TemporaryNamesTaken);
+}
+
+os::Result FileActions::findReplaceable(const os::Directory& in, const std::string& name, bool& replacing) {
+    replacing = false;
+    // In a directory this command made, every name is new.
+    if (madeHere_.count(in.path())) return {};
+    os::FoundEntry existing;
+    const os::Result look = in.look(name, existing);
+    if (!look) return os::isNotFound(look.error()) ? os::Result() : look;
+    replacing = true;
+    return in.checkReplaceable(name, existing.attributes);
+}
+
+os::Result FileActions::createDirectory(const os::Directory& in, const std::string& name) {
+    os::Result made = makeInPlace(in, name, false, false, [&](const std::string& as) { return in.createChild(as); });
     if (!made) return made;
     madeHere_.insert(in.pathOf(name));
     ++run_.counters.directoriesCreated;
@@ -77,7 +142,7 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
     } else {
         removed = retried([&] { return in.removeFile(entry.name, entry.attributes); });
     }
-    if (!removed) return removed;
+    if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(entry.name));
     ++run_.counters.filesDeleted;
     if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
     return removed;
@@ -85,20 +150,32 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
 
 os::Result FileActions::removeDirectory(const os::Directory& in, const std::string& name) {
     Journal& journal = run_.journal;
+    os::Result removed;
     if (journal.undoable()) {
-        os::FoundEntry old;
-        if (os::Result looked = in.look(name, old); !looked) return looked;
-        if (os::Result recorded = journal.removedDirectory(in.pathOf(name), old.attributes); !recorded) return recorded;
+        // Emptied of what the command took out of it, it may still hold the backup folder of
+        // what was set aside from it: then it goes aside itself, that folder with it, and
+        // comes back whole with an undo. Anything else in it makes it fail, as a removal would.
+        os::Directory held;
+        std::vector<os::FoundEntry> inside;
+        if (os::Result opened = in.openChild(name, held); !opened) return opened;
+        if (os::Result listed = held.list("*", inside); !listed) return listed;
+        held = os::Directory();
+        for (const os::FoundEntry& entry : inside)
+            if (entry.name != unseen()) return os::Result::fail(os::Operation::RemoveDirectory, in.pathOf(name), os::NotEmpty);
+        if (os::Result removable = in.checkRemovable(name, true); !removable) return removable;
+        removed = retried([&] { return journal.setAside(in, name); });
+    } else {
+        removed = retried([&] { return in.removeChild(name); });
     }
-    os::Result removed = retried([&] { return in.removeChild(name); });
-    if (!removed) return removed;
+    if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(name));
     ++run_.counters.directoriesRemoved;
     if (run_.log.isOpen()) log("removed directory " + quoted(in.pathOf(name)));
     return removed;
 }
 
 os::Result FileActions::setAside(const os::Directory& in, const os::FoundEntry& entry) {
-    if (os::Result set = retried([&] { return run_.journal.setAside(in, entry.name); }); !set) return set;
+    if (os::Result set = retried([&] { return run_.journal.setAside(in, entry.name); }); !set)
+        return toldAbout(set, in.pathOf(unseen()), in.pathOf(entry.name));
     if (os::isDirectoryWord(entry.attributes)) {
         ++run_.counters.directoriesRemoved;
         if (run_.log.isOpen()) log("deleted directory " + quoted(in.pathOf(entry.name)) + " with all it held");
@@ -127,121 +204,104 @@ os::Result FileActions::setAttributes(const os::Directory& in, const std::string
     return set;
 }
 
-os::Result FileActions::willCreate(const os::Directory& in, const std::string& name) {
-    Journal& journal = run_.journal;
-    if (!journal.undoable() || journal.insideCreated(in.pathOf(name))) return {};
-    return journal.created(in.pathOf(name));
-}
-
-os::Result FileActions::prepareToWrite(const os::Directory& in, const std::string& name, const std::string& temporary) {
-    Journal& journal = run_.journal;
-    if (os::Result recorded = journal.temporary(in.pathOf(temporary)); !recorded) return recorded;
-    if (!journal.undoable()) return {};
-    os::FoundEntry existing;
-    if (!in.look(name, existing)) return willCreate(in, name);
-    if (os::Result replaceable = in.checkReplaceable(name, existing.attributes); !replaceable) return replaceable;
-    return retried([&] { return journal.setAside(in, name); });
-}
-
-os::Result FileActions::replaceWithNew(const os::Directory& in, const std::string& name, const std::string& made) {
-    Journal& journal = run_.journal;
-    if (journal.undoable()) {
-        // The old one is set aside first; the new one then takes a name nobody holds.
-        if (os::Result aside = retried([&] { return journal.setAside(in, name); }); !aside) return aside;
-    }
-    os::Result replaced = journal.undoable() ? in.moveTo(made, in, name, false)
-                                             : retried([&] { return in.moveTo(made, in, name, true); });
-    if (replaced) renamedIn_.insert(in.path());
-    return replaced;
+os::Result FileActions::writeFile(const os::Directory& in, const std::string& name,
+                                  const std::function<os::Result(const std::string& name)>& write) {
+    bool replacing = false;
+    if (os::Result found = findReplaceable(in, name, replacing); !found) return found;
+    // A file the system writes itself is always written beside its place first, and on the
+    // disk before it takes the name: a link someone planted there is replaced, never written
+    // through.
+    return makeInPlace(in, name, replacing, true, [&](const std::string& as) {
+        os::Result written = write(as);
+        if (written) written = in.syncFile(as);
+        if (!written) discard(in, as);
+        return written;
+    });
 }
 
 os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
-                             const std::string& toName) {
-    const auto copied = [&](const char* how) {
-        ++run_.counters.filesCopied;
-        run_.counters.bytesCopied += source.size;
-        if (run_.log.isOpen())
-            log(std::string(how) + quoted(to.pathOf(toName)) + " from " + quoted(from.pathOf(source.name)) +
-                bytes(source.size));
-    };
-    // A new name needs no detour: a copy that fails part-way removes what it wrote. In a
-    // directory this command made, every name is new; the creation refuses a taken one anyway.
-    const bool fresh = madeHere_.count(to.path()) != 0;
-    os::FoundEntry existing;
-    const os::Result look = fresh ? os::Result() : to.look(toName, existing);
-    if (fresh || (!look && os::isNotFound(look.error()))) {
-        if (os::Result recorded = willCreate(to, toName); !recorded) return recorded;
-        os::Result made = from.copyTo(source.name, to, toName);
-        if (made) copied("created ");
-        return made;
-    }
-    if (!look) return look;
-    if (os::Result replaceable = to.checkReplaceable(toName, existing.attributes); !replaceable) return replaceable;
+                             const std::string& toName, bool* created) {
+    bool replacing = false;
+    if (os::Result found = findReplaceable(to, toName, replacing); !found)
+        return withBothPaths(found, to.pathOf(toName), from.pathOf(source.name));
+    // The new content of a replacement reaches the disk before it takes the old file's name.
+    const os::Result copied = makeInPlace(to, toName, replacing, false, [&](const std::string& as) {
+        return from.copyTo(source.name, to, as, replacing);
+    });
+    if (!copied) return withBothPaths(copied, to.pathOf(toName), from.pathOf(source.name));
+    if (created) *created = !replacing;
+    ++run_.counters.filesCopied;
+    run_.counters.bytesCopied += source.size;
+    if (run_.log.isOpen())
+        log(std::string(replacing ? "replaced " : "created ") + quoted(to.pathOf(toName)) + " from " +
+            quoted(from.pathOf(source.name)) + bytes(source.size));
+    return {};
+}
 
-    for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
-        const std::string temporary = os::temporaryName();
-        if (os::Result recorded = run_.journal.temporary(to.pathOf(temporary)); !recorded) return recorded;
-        // The new content reaches the disk before it takes the old file's name.
-        os::Result made = from.copyTo(source.name, to, temporary, true);
-        // Someone else's entry under that name stays untouched; another name is tried.
-        if (!made && os::isAlreadyThere(made.error())) continue;
-        if (!made) return made;
-        os::Result replaced = replaceWithNew(to, toName, temporary);
-        if (replaced) {
-            copied("replaced ");
-            return replaced;
-        }
-        // The copy is ours, and may be read-only as its source was.
-        (void)to.setAttributes(temporary, os::AttributeNormal);
-        (void)to.removeFile(temporary);
-        return replaced;
+os::Result FileActions::removeAfterCopy(const os::Directory& from, const os::FoundEntry& source) {
+    if (run_.journal.undoable()) {
+        const os::Result set = retried([&] { return run_.journal.setAside(from, source.name); });
+        return toldAbout(set, from.pathOf(unseen()), from.pathOf(source.name));
     }
-    return os::Result::fail(os::Operation::Create, to.pathOf(toName), os::TemporaryNamesTaken);
+    // As MoveFileW does, a read-only original is removed all the same; where the removal then
+    // fails, it gets its word back.
+    const bool readOnly = (source.attributes & os::AttributeReadOnly) && !os::isLinkWord(source.attributes);
+    if (readOnly)
+        if (os::Result cleared = from.setAttributes(source.name, os::AttributeNormal); !cleared) return cleared;
+    os::Result removed = retried([&] { return from.removeFile(source.name); });
+    if (!removed && readOnly) (void)from.setAttributes(source.name, source.attributes);  // the removal's failure is told
+    return removed;
 }
 
 os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                              const std::string& toName, bool replace) {
     Journal& journal = run_.journal;
+    const std::string origin = from.pathOf(source.name);
+    const std::string target = to.pathOf(toName);
     os::Result moved;
     if (journal.undoable()) {
-        os::FoundEntry existing;
-        if (replace && to.look(toName, existing)) {
-            if (os::Result replaceable = to.checkReplaceable(toName, existing.attributes); !replaceable)
-                return replaceable;
-            if (os::Result aside = retried([&] { return journal.setAside(to, toName); }); !aside) return aside;
-        }
-        if (os::Result recorded = journal.moved(from.pathOf(source.name), to.pathOf(toName)); !recorded)
-            return recorded;
+        bool replacing = false;
+        if (replace)
+            if (os::Result found = findReplaceable(to, toName, replacing); !found) return withBothPaths(found, target, origin);
+        if (replacing)
+            if (os::Result aside = retried([&] { return journal.setAside(to, toName); }); !aside)
+                return withBothPaths(toldAbout(aside, to.pathOf(unseen()), target), target, origin);
+        os::FileIdentity identity;
+        if (os::Result identified = from.identify(source.name, identity); !identified) return identified;
+        if (os::Result recorded = journal.moved(origin, target, identity); !recorded) return recorded;
         moved = retried([&] { return from.moveTo(source.name, to, toName, false); });
+        if (!moved) journal.dropLast();
     } else {
-        // A file that takes another's name is on the disk first, as a copy's is.
-        if (replace && !os::isDirectoryWord(source.attributes) && !os::isLinkWord(source.attributes))
-            (void)from.syncFile(source.name);
+        // A file that takes another's name is on the disk first, as a copy's is. A read-only
+        // one is not written any more, and Windows lets nobody open it to flush it.
+        if (replace && !os::isDirectoryWord(source.attributes) && !os::isLinkWord(source.attributes) &&
+            !(source.attributes & os::AttributeReadOnly))
+            if (os::Result synced = from.syncFile(source.name); !synced) return withBothPaths(synced, origin, target);
         moved = retried([&] { return from.moveTo(source.name, to, toName, replace); });
         if (moved && replace) renamedIn_.insert(to.path());
     }
     if (moved) {
         ++run_.counters.entriesMoved;
-        if (run_.log.isOpen()) log("moved " + quoted(from.pathOf(source.name)) + " to " + quoted(to.pathOf(toName)));
+        if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target));
         return moved;
     }
-    if (!os::isCrossVolume(moved.error())) return moved;
-    // Another volume: as MoveFileW does, the copy first, then the original; an original that
-    // cannot be removed leaves the copy standing. A directory does not cross.
+    if (!os::isCrossVolume(moved.error())) return withBothPaths(moved, target, origin);
+    // Another volume: the copy first, then the original. A directory does not cross.
     if (os::isDirectoryWord(source.attributes)) return moved;
-    if (os::Result copied = replace ? copy(from, source, to, toName) : copyNew(from, source, to, toName); !copied)
-        return copied;
-    if (journal.undoable()) return setAside(from, source);
-    if (!os::isLinkWord(source.attributes)) (void)from.setAttributes(source.name, os::AttributeNormal);
-    (void)from.removeFile(source.name);
+    bool created = false;
+    const os::Result copied = replace ? copy(from, source, to, toName, &created)
+                                      : makeInPlace(to, toName, false, false, [&](const std::string& as) {
+                                            return from.copyTo(source.name, to, as);
+                                        });
+    if (!copied) return withBothPaths(copied, target, origin);
+    if (!replace) created = true;
+    if (os::Result removed = removeAfterCopy(from, source); !removed) {
+        // The file must not end up in two places while the move is reported as failed: a copy
+        // that took a free name is taken back (an undoable run's undo does it for its own).
+        if (created && !journal.undoable()) discard(to, toName);
+        return withBothPaths(removed, origin, target);
+    }
     ++run_.counters.entriesMoved;
-    if (run_.log.isOpen())
-        log("moved " + quoted(from.pathOf(source.name)) + " to " + quoted(to.pathOf(toName)) + " (copied, then removed)");
+    if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target) + " (copied, then removed)");
     return {};
-}
-
-os::Result FileActions::copyNew(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
-                                const std::string& toName) {
-    if (os::Result recorded = willCreate(to, toName); !recorded) return recorded;
-    return from.copyTo(source.name, to, toName);
 }

@@ -2,9 +2,13 @@
 // written beside its target, on the disk, and swapped in; a move between volumes is a copy
 // and a removal; a file another program holds for a moment is waited for. Each change is
 // recorded in the run's journal first (so that a run can be undone), counted, and logged.
+// In a run that can be undone, whatever the run makes is made under a name of its own first
+// and recorded with its identity before it takes its place, so that an undo can tell it from
+// anything else that comes to stand there.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_set>
 
@@ -30,14 +34,16 @@ public:
     // Writes `toName` in `to` as a copy of the file or link `source` in `from`. Over an
     // existing file the copy is made beside it under a name of its own and put in place in
     // one step: `toName` is never half-written, and a failure leaves what was there as it
-    // was. A read-only file or a directory at `toName` makes it fail.
+    // was. A read-only file or a directory at `toName` makes it fail. `created`, when given,
+    // says whether the copy took a name where nothing stood.
     os::Result copy(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
-                    const std::string& toName);
+                    const std::string& toName, bool* created = nullptr);
 
     // Moves `source` (a file, a link or a whole directory) to `toName` in `to`. With
     // `replace` an existing file there is replaced as by copy; without it, anything there
     // makes the move fail. A file bound for another volume is copied, then its original
-    // removed.
+    // removed; where the original cannot be removed the move fails, and a copy it made where
+    // nothing stood is taken back.
     os::Result move(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                     const std::string& toName, bool replace);
 
@@ -45,10 +51,10 @@ public:
     // be undone, by setting it aside. (Only a run that can be undone uses it.)
     os::Result setAside(const os::Directory& in, const os::FoundEntry& entry);
 
-    // Makes ready for a file that the system writes itself (a shortcut) at `name` of `in`,
-    // under the temporary name `temporary` first: recorded, and in a run that can be undone
-    // what is there is set aside, or the new file noted as made where nothing was.
-    os::Result prepareToWrite(const os::Directory& in, const std::string& name, const std::string& temporary);
+    // Writes the file `name` of `in` that `write` makes itself as a new file under the name
+    // it is given (a shortcut), and puts it in place of what stands there.
+    os::Result writeFile(const os::Directory& in, const std::string& name,
+                         const std::function<os::Result(const std::string& name)>& write);
 
     // The name of what walks must pass over: the run's own backup folders.
     std::string unseen() const;
@@ -57,13 +63,21 @@ public:
     void skipped(const std::string& path, const char* why);
 
 private:
-    // Records, in a run that can be undone, that `name` of `in` is about to be made where
-    // nothing was.
-    os::Result willCreate(const os::Directory& in, const std::string& name);
-    // Puts the new file `made` of `in` in the place of `name`, in one step.
-    os::Result replaceWithNew(const os::Directory& in, const std::string& name, const std::string& made);
-    os::Result copyNew(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
-                       const std::string& toName);
+    using Maker = std::function<os::Result(const std::string& name)>;
+    // Makes `name` of `in` with `make`, under a temporary name first where it must be: over
+    // what stands there (`replacing`), where asked to (`beside`), or in a run that can be
+    // undone, where it is recorded with its identity before it takes its place. A failure
+    // names `name`, never the temporary.
+    os::Result makeInPlace(const os::Directory& in, const std::string& name, bool replacing, bool beside,
+                           const Maker& make);
+    // Places the temporary `temporary` of `in`, which is made, at `name`.
+    os::Result place(const os::Directory& in, const std::string& name, const std::string& temporary, bool replacing);
+    // Removes what a step made under `temporary` before it failed: a file or a directory.
+    void discard(const os::Directory& in, const std::string& temporary);
+    // Whether `name` of `in` stands for something to replace: false when the system says
+    // nothing has that name, a failure for any other answer than that or a replaceable entry.
+    os::Result findReplaceable(const os::Directory& in, const std::string& name, bool& replacing);
+    os::Result removeAfterCopy(const os::Directory& from, const os::FoundEntry& source);
     void log(const std::string& event);
 
     RunContext& run_;

@@ -11,12 +11,16 @@ os::Result createPath(RunContext& run, const Text& path) {
     // A search never finds a path that ends in a separator, so without this the directory
     // would be created again after it exists, and fail.
     const Text wanted = withoutTrailingSeparators(path);
-    if (pathExists(wanted)) return {};
+    // Only what the system says nothing has the name of is made: a directory that exists but
+    // cannot be looked at is a failure, never one to make.
+    bool present = false;
+    if (os::Result found = findPath(wanted, present); !found || present) return found;
     FileActions actions(run);
     const int count = wanted.fieldCount("\\");
     for (int i = 1; i < count; ++i) {
         const Text prefix = wanted.fields(0, i, "\\");
-        if (pathExists(prefix)) continue;
+        if (os::Result found = findPath(prefix, present); !found) return found;
+        if (present) continue;
         os::Directory parent;
         std::string name;
         if (os::Result r = openParent(prefix, parent, name); !r) return r;

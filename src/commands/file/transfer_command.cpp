@@ -10,46 +10,55 @@
 #include "commands/file/make_dir_command.h"
 #include "commands/file/walker.h"
 #include "os/files.h"
+#include "run/path_tests.h"
+#include "text/script_path.h"
 
 namespace {
-
-bool within(const std::string& inner, const std::string& tree) {
-    const std::string outer = withoutTrailingSeparators(Text(tree)).str();
-    return inner == outer || (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
-                              inner[outer.size()] == '\\');
-}
 
 // A destination inside a tree that the walk will list would be listed too, and copied into
 // itself until the path length runs out. Compared by final paths, so that no other spelling,
 // letter case or link leading into the tree slips past; a place that exists but whose final
 // path the system cannot tell counts as inside. The trees are the directory itself, or every
 // directory that the pattern matches.
-bool destinationInsideSource(const Text& from, bool directory, const Text& targetRoot) {
+os::Result destinationInsideSource(const Text& from, bool directory, const Text& targetRoot, bool& inside) {
+    inside = false;
     // Where the destination would physically be made: below its deepest part that exists.
     // Element 0 alone (the drive) is never asked, as createPath never makes it.
     std::string target;
     for (int last = targetRoot.fieldCount("\\") - 1; last >= 1 && target.empty(); --last) {
-        const std::string prefix = targetRoot.fields(0, last, "\\").str();
-        if (os::attributesOf(prefix) == os::InvalidAttributes) continue;
-        target = os::finalPath(prefix);
-        if (target.empty()) return true;
-    }
-    if (target.empty()) return false;
-
-    const auto inside = [&](const std::string& tree) {
-        const std::string place = os::finalPath(tree);
-        return place.empty() || within(target, place);
-    };
-    if (directory) return inside(from.str());
-    const Text root = parentPath(from);
-    for (os::DirectorySearch search(from.str()); search.found(); search.next()) {
-        const os::FoundEntry& entry = search.entry();
-        if (os::isDirectoryWord(entry.attributes) && entry.name != "." && entry.name != ".." &&
-            inside(root.str() + "\\" + entry.name)) {
-            return true;
+        const Text prefix = targetRoot.fields(0, last, "\\");
+        uint32_t attributes = os::InvalidAttributes;
+        if (os::Result looked = lookAtPath(prefix, attributes); !looked) return looked;
+        if (attributes == os::InvalidAttributes) continue;
+        target = os::finalPath(prefix.str());
+        if (target.empty()) {
+            inside = true;
+            return {};
         }
     }
-    return false;
+    if (target.empty()) return {};
+
+    const auto isInside = [&](const std::string& tree) {
+        const std::string place = os::finalPath(tree);
+        return place.empty() || paths::isWithin(target, place);
+    };
+    if (directory) {
+        inside = isInside(from.str());
+        return {};
+    }
+    const Text root = parentPath(from);
+    os::DirectorySearch search(from.str());
+    for (; search.found(); search.next()) {
+        const os::FoundEntry& entry = search.entry();
+        if (os::isDirectoryWord(entry.attributes) && entry.name != "." && entry.name != ".." &&
+            isInside(paths::join(root.str(), entry.name))) {
+            inside = true;
+            return {};
+        }
+    }
+    // A search that stopped early has not shown every tree the walk would list.
+    if (!search.result() && !os::isNotFound(search.result().error())) return search.result();
+    return {};
 }
 
 // The walk's visitor: each entry of the source tree carried to the same place in the target
@@ -104,7 +113,8 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
     FileActions actions(run);
 
     const Text bareFrom = withoutTrailingSeparators(from);
-    const bool directory = isPlainDirectory(bareFrom);
+    bool directory = false;
+    if (os::Result looked = isPlainDirectory(bareFrom, directory); !looked) return looked;
     if (!directory && lastElement(from).countOf("*") == 0) {
         if (os::Result r = createPath(run, parentPath(to)); !r) return r;
         os::Directory source, target;
@@ -121,18 +131,25 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
     // pattern's matches into the directory that `to` names before its last separator.
     const Text source = directory ? bareFrom : from;
     const Text targetRoot = directory ? withoutTrailingSeparators(to) : parentPath(to);
-    if (destinationInsideSource(source, directory, targetRoot))
-        return os::Result::fail(operation, targetRoot.str(), os::DestinationInsideSource);
+    bool inside = false;
+    if (os::Result r = destinationInsideSource(source, directory, targetRoot, inside); !r) return r;
+    if (inside) return os::Result::fail(operation, targetRoot.str(), os::DestinationInsideSource);
 
-    if (directory && kind.moves && os::attributesOf(targetRoot.str()) == os::InvalidAttributes &&
-        createPath(run, parentPath(targetRoot))) {
-        os::Directory sourceParent, targetParent;
-        std::string name, targetName;
-        os::FoundEntry entry;
-        if (openParent(source, sourceParent, name) && sourceParent.look(name, entry) &&
-            openParent(targetRoot, targetParent, targetName) &&
-            actions.move(sourceParent, entry, targetParent, targetName, false)) {
-            return {};
+    if (directory && kind.moves) {
+        // Where nothing stands yet, the whole tree goes in one rename.
+        uint32_t attributes = os::InvalidAttributes;
+        if (os::Result looked = lookAtPath(targetRoot, attributes); !looked) return looked;
+        if (attributes == os::InvalidAttributes) {
+            if (os::Result r = createPath(run, parentPath(targetRoot)); !r) return r;
+            os::Directory sourceParent, targetParent;
+            std::string name, targetName;
+            os::FoundEntry entry;
+            if (os::Result r = openParent(source, sourceParent, name); !r) return r;
+            if (os::Result r = sourceParent.look(name, entry); !r) return r;
+            if (os::Result r = openParent(targetRoot, targetParent, targetName); !r) return r;
+            const os::Result moved = actions.move(sourceParent, entry, targetParent, targetName, false);
+            // Another volume, or a name taken meanwhile: entry by entry, below.
+            if (moved || (!os::isCrossVolume(moved.error()) && !os::isAlreadyThere(moved.error()))) return moved;
         }
     }
     if (os::Result r = createPath(run, targetRoot); !r) return r;

@@ -3,9 +3,10 @@
 
 #include <vector>
 
-namespace {
+#include "run/path_tests.h"
+#include "text/script_path.h"
 
-const char* const separator = "\\";
+namespace {
 
 struct Walk {
     const FileVisitor& visitor;
@@ -49,26 +50,22 @@ os::Result visitEntries(const os::Directory& directory, const std::string& patte
 
 }  // namespace
 
-Text withoutTrailingSeparators(const Text& path) {
-    std::string bare = path.str();
-    while (!bare.empty() && bare.back() == '\\') bare.pop_back();
-    return Text(std::move(bare));
-}
+Text withoutTrailingSeparators(const Text& path) { return Text(paths::withoutTrailingSeparators(path.str())); }
 
-Text parentPath(const Text& path) { return path.fields(0, -2, separator); }
+Text parentPath(const Text& path) { return Text(paths::parentOf(path.str())); }
 
-Text lastElement(const Text& path) { return path.field(-1, separator); }
+Text lastElement(const Text& path) { return Text(paths::lastElement(path.str())); }
 
-bool isPlainDirectory(const Text& path) {
-    uint32_t attributes = 0;
-    return os::fileAttributes(path.str(), attributes).ok() && os::isDirectoryWord(attributes);
+os::Result isPlainDirectory(const Text& path, bool& directory) {
+    uint32_t attributes = os::InvalidAttributes;
+    const os::Result looked = lookAtPath(path, attributes);
+    directory = looked && attributes != os::InvalidAttributes && os::isDirectoryWord(attributes);
+    return looked;
 }
 
 os::Result openParent(const Text& path, os::Directory& parent, std::string& name) {
-    name = lastElement(path).str();
-    // A path of one element lies in the current directory.
-    const Text directory = path.countOf(separator) == 0 ? Text(".") : parentPath(path);
-    return os::Directory::open(directory.str(), parent);
+    name = paths::lastElement(path.str());
+    return os::Directory::open(paths::directoryOf(path.str()), parent);
 }
 
 os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursive, const std::string& unseen) {
@@ -78,7 +75,10 @@ os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursiv
     // directory's root: a leading one is where the path starts (the root directory, or a
     // network share).
     const Text root = withoutTrailingSeparators(path);
-    if (recursive && isPlainDirectory(root)) {
+    bool directory = false;
+    if (recursive)
+        if (os::Result looked = isPlainDirectory(root, directory); !looked) return looked;
+    if (directory) {
         os::Directory directory;
         if (os::Result r = os::Directory::open(root.str(), directory); !r) return r;
         return visitEntries(directory, "*", walk, false);
@@ -86,5 +86,16 @@ os::Result walkFiles(const Text& path, const FileVisitor& visitor, bool recursiv
     os::Directory parent;
     std::string pattern;
     if (os::Result r = openParent(path, parent, pattern); !r) return r;
+    if (recursive && !pattern.empty() && pattern.find_first_of("*?") == std::string::npos) {
+        // A directory stands where the look at the whole path saw none (it came meanwhile, or
+        // the look was told wrongly): it is walked as the directory the path names, so that
+        // what it holds never lands a level too deep.
+        os::FoundEntry entry;
+        if (parent.look(pattern, entry) && os::isDirectoryWord(entry.attributes)) {
+            os::Directory inside;
+            if (os::Result r = parent.openChild(pattern, inside); !r) return r;
+            return visitEntries(inside, "*", walk, false);
+        }
+    }
     return visitEntries(parent, pattern, walk, true);
 }

@@ -45,8 +45,9 @@ Text parentPath(const Text& path);
 // The last element: everything after the last separator.
 Text lastElement(const Text& path);
 
-// A directory that is not a link: what a walk may list and descend into.
-bool isPlainDirectory(const Text& path);
+// Whether `path` is a directory that is not a link: what a walk may list and descend into.
+// Nothing of that name is no directory; a look that fails for another reason is that failure.
+os::Result isPlainDirectory(const Text& path, bool& directory);
 
 // The directory that holds what `path` names, held open, and the name of that in it.
 os::Result openParent(const Text& path, os::Directory& parent, std::string& name);

@@ -2,7 +2,7 @@
 // shows boxes.
 #include "commands/system/crc_command.h"
 
-#include "commands/system/crc32.h"
+#include "text/crc32.h"
 #include "os/dialog.h"
 #include "os/file_data.h"
 #include "run/item_loop.h"

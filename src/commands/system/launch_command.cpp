@@ -1,6 +1,8 @@
 // LAUNCH: the first program that fails to start stops the run; those before it stay started.
 #include "commands/system/launch_command.h"
 
+#include "text/script_path.h"
+
 #include "os/process.h"
 #include "run/key_reader.h"
 #include "run/item_loop.h"
@@ -29,9 +31,11 @@ bool executeLaunchCommand(RunContext& run, Command& record) {
 }
 
 bool directoryOf(const Text& path, Text& out) {
-    const size_t last = path.str().rfind('\\');
-    if (last == std::string::npos || last == 0) return false;
-    out = Text(path.str().substr(0, last));
+    // A program named without a directory, or in the root alone, has none to start in.
+    if (paths::lastElement(path.str()) == path.str()) return false;
+    const std::string parent = paths::parentOf(path.str());
+    if (parent.empty()) return false;
+    out = Text(parent);
     return true;
 }
 

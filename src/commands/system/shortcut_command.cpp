@@ -44,10 +44,9 @@ bool executeShortcutCommand(RunContext& run, Command& record) {
         const Text& dst = dsts[i];
         const Text& param = params[i];
         const int show = shows[i].toInt();
-        // A directory still missing afterwards shows up as a failure to save.
-        (void)createPath(run, dst.fields(0, -2, "\\"));
-        if (!run.succeeded(createShortcut(run, src, dst.concat(".LNK"), param, show), MessageId::ShortcutFailed, {src, dst}))
-            return false;
+        os::Result saved = createPath(run, parentPath(dst));
+        if (saved) saved = createShortcut(run, src, dst.concat(".LNK"), param, show);
+        if (!run.succeeded(saved, MessageId::ShortcutFailed, {src, dst})) return false;
         ++run.counters.shortcutsSaved;
         run.logEvent("  saved shortcut \"" + dst.str() + ".LNK\" to \"" + src.str() + "\"");
         return true;
@@ -55,15 +54,15 @@ bool executeShortcutCommand(RunContext& run, Command& record) {
 }
 
 os::Result createShortcut(RunContext& run, const Text& target, const Text& linkPath, const Text& arguments, int show) {
+    // A target without a directory has no working directory to start in: it is left empty.
     Text workingDirectory;
-    directoryOf(target, workingDirectory);
+    if (!directoryOf(target, workingDirectory)) workingDirectory = Text();
     os::Directory parent;
     std::string name;
-    const std::string temporary = os::temporaryName();
-    // Recorded, and what is there set aside in a run that can be undone; a folder that cannot
-    // be opened fails below with its own reason.
-    if (openParent(linkPath, parent, name))
-        if (os::Result prepared = FileActions(run).prepareToWrite(parent, name, temporary); !prepared) return prepared;
-    return os::saveShortcut({target.str(), workingDirectory.str(), arguments.str(), showCommandFor(show)},
-                            linkPath.str(), temporary);
+    if (os::Result opened = openParent(linkPath, parent, name); !opened)
+        return os::Result::fail(os::Operation::SaveShortcut, linkPath.str(), opened.error(), opened.failure().call);
+    const os::ShortcutFields fields{target.str(), workingDirectory.str(), arguments.str(), showCommandFor(show)};
+    return FileActions(run).writeFile(parent, name, [&](const std::string& as) {
+        return os::writeShortcut(fields, parent, as);
+    });
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands/command_kinds.h"
+#include "os/system.h"
 #include "run/run_context.h"
 #include "run/startup.h"
 #include "text/ascii.h"
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
     }
     RunContext run;
     run.kinds = commandKinds();
-    runUpdater(run, arguments.c_str());
+    try {
+        runUpdater(run, arguments.c_str(), os::modulePath());
+    } catch (...) {
+        // Only the run's own clean-up can get here; it told what it could in the log.
+        run.outcome = RunOutcome::CommandFailed;
+    }
     return run.exitCode();
 }

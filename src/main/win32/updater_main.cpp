@@ -6,6 +6,7 @@
 #include <string>
 
 #include "commands/command_kinds.h"
+#include "os/system.h"
 #include "run/run_context.h"
 #include "run/startup.h"
 
@@ -49,7 +50,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     {
         RunContext run;
         run.kinds = commandKinds();
-        runUpdater(run, arguments().c_str());
+        try {
+            runUpdater(run, arguments().c_str(), os::modulePath());
+        } catch (...) {
+            // Only the run's own clean-up can get here; it told what it could in the log.
+            run.outcome = RunOutcome::CommandFailed;
+        }
         exitCode = run.exitCode();
     }
     if (SUCCEEDED(com)) CoUninitialize();

@@ -26,23 +26,25 @@ uint32_t fromMode(mode_t mode, std::string_view name) {
 
 }  // namespace
 
-int lookAt(int dirfd, const char* name, std::string_view ownName, bool follow, FoundEntry& out) {
+CallError lookAt(int dirfd, const char* name, std::string_view ownName, bool follow, FoundEntry& out) {
     struct stat own;
-    if (::fstatat(dirfd, name, &own, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (sys::fstatat(dirfd, name, &own, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return failedCall("fstatat");
     out.size = S_ISREG(own.st_mode) ? static_cast<uint64_t>(own.st_size) : 0;
     if (!S_ISLNK(own.st_mode)) {
         out.attributes = fromMode(own.st_mode, ownName);
-        return 0;
+        return {};
     }
     // A link reads as a reparse point, so that a walk can see it and refuse to descend. It
     // takes the directory bit from what it leads to, as a directory link on Windows carries
     // it; a link whose target is gone still exists and reads as a file link. A link has no
     // write protection of its own: removing it needs only the directory's permission.
+    // Where the link leads is only a hint for the attribute word: a target that cannot be
+    // looked at (gone, or out of reach) makes it a file link, which is never entered either way.
     struct stat target;
-    const bool toDirectory = ::fstatat(dirfd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    const bool toDirectory = sys::fstatat(dirfd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
     out.attributes = AttributeReparsePoint | (toDirectory ? AttributeDirectory : AttributeArchive);
     if (hiddenName(ownName)) out.attributes |= AttributeHidden;
-    return 0;
+    return {};
 }
 
 }  // namespace os::detail

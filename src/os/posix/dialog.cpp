@@ -5,6 +5,7 @@
 #include <string>
 
 #include "os/dialog.h"
+#include "os/dialog_platform.h"
 #include "text/ascii.h"
 
 namespace os {

@@ -1,7 +1,9 @@
 // Held directories on POSIX: a descriptor per directory and the *at calls, so that no name
 // is ever looked up again from a path that could have changed. Windows' refusals (read-only
-// files and directories, an existing target) are made here. Only POSIX code belongs here.
+// files and directories, an existing target) are made here. Every call goes through the
+// table of system_calls.h. Only POSIX code belongs here.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,12 +17,16 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
-#include "os/posix/trusted_path.h"
+#include "os/posix/system_calls.h"
 #include "os/posix/trusted_path.h"
 #include "os/posix/wildcard.h"
 
 namespace os {
+using detail::CallError;
 using detail::Descriptor;
+using detail::failedCall;
+using detail::failure;
+namespace sys = detail::sys;
 
 namespace {
 
@@ -29,40 +35,41 @@ namespace {
 // its own.
 bool keptReadOnly(uint32_t word) { return (word & AttributeReadOnly) && !isLinkWord(word); }
 
-bool writeAll(int fd, const char* data, size_t size) {
+CallError writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = sys::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0) return failedCall("write");
+        if (n == 0) return {EIO, "write"};
         data += n;
         size -= static_cast<size_t>(n);
     }
-    return true;
+    return {};
 }
 
-bool copyByBuffer(int in, int out) {
+CallError copyByBuffer(int in, int out) {
     constexpr size_t bufferSize = 1 << 20;
     const std::unique_ptr<char[]> buffer(new char[bufferSize]);
     for (;;) {
-        const ssize_t n = ::read(in, buffer.get(), bufferSize);
+        const ssize_t n = sys::read(in, buffer.get(), bufferSize);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!writeAll(out, buffer.get(), static_cast<size_t>(n))) return false;
+        if (n < 0) return failedCall("read");
+        if (n == 0) return {};
+        if (const CallError error = writeAll(out, buffer.get(), static_cast<size_t>(n))) return error;
     }
 }
 
 // The kernel moves the data itself (and may share blocks) where it can; a file system or
 // pairing that it refuses before the first byte falls back to a large-buffer loop, which
 // carries on from the same offsets.
-bool copyContents(int in, int out) {
+CallError copyContents(int in, int out) {
     for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+        const ssize_t n = sys::copy_file_range(in, out, size_t(1) << 30);
         if (n > 0) continue;
-        if (n == 0) return true;
+        if (n == 0) return {};
         if (errno == EINTR) continue;
         if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return copyByBuffer(in, out);
-        return false;
+        return failedCall("copy_file_range");
     }
 }
 
@@ -77,7 +84,12 @@ mode_t creationMask() {
     return mask;
 }
 
-ErrorCode lastError() { return static_cast<ErrorCode>(errno); }
+// Removes what a write that failed part-way left under `name`: it is ours (made exclusively a
+// moment ago), and nothing half-written may stay. A removal that fails too leaves the name to
+// the caller's report of the first failure, which is the one that counts.
+void discardPartial(int dirfd, const std::string& name) {
+    (void)sys::unlinkat(dirfd, name.c_str(), 0);  // see above: the write's failure is reported
+}
 
 }  // namespace
 
@@ -94,7 +106,7 @@ Result Directory::open(const std::string& path, Directory& out) {
     // The parent of "\name" is the empty text: the root.
     const std::string native = path.empty() ? "/" : detail::nativePath(path);
     Descriptor fd;
-    if (const ErrorCode error = detail::openTrustedDirectory(native, fd)) return Result::fail(Operation::Open, path, error);
+    if (const CallError error = detail::openTrustedDirectory(native, fd)) return failure(Operation::Open, path, error);
     out.impl_ = std::make_unique<Impl>();
     out.impl_->fd = std::move(fd);
     out.path_ = path;
@@ -107,28 +119,43 @@ std::string Directory::pathOf(const std::string& name) const { return path_ + "\
 
 Result Directory::list(const std::string& pattern, std::vector<FoundEntry>& out) const {
     out.clear();
-    int error = 0;
+    CallError error;
     if (detail::hasWildcards(pattern)) {
         error = detail::listMatching(impl_->fd.get(), pattern, false, out);
     } else {
         FoundEntry entry{pattern, 0, 0};
         error = detail::lookAt(impl_->fd.get(), pattern.c_str(), pattern, false, entry);
-        if (error == 0) out.push_back(std::move(entry));
+        // One name that is not there is a listing without it; it is the caller's to say
+        // whether that is a failure.
+        if (!error) out.push_back(std::move(entry));
+        if (error.error == ENOENT) error = {};
     }
-    if (error != 0) return Result::fail(Operation::List, path_, static_cast<ErrorCode>(error));
+    if (error) return failure(Operation::List, path_, error);
     return {};
 }
 
 Result Directory::look(const std::string& name, FoundEntry& out) const {
     out.name = name;
-    const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, out);
-    if (error != 0) return Result::fail(Operation::Look, pathOf(name), static_cast<ErrorCode>(error));
+    if (const CallError error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, out))
+        return failure(Operation::Look, pathOf(name), error);
+    return {};
+}
+
+Result Directory::identify(const std::string& name, FileIdentity& out) const {
+    struct statx own;
+    if (sys::statx(impl_->fd.get(), name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &own) != 0)
+        return failure(Operation::Look, pathOf(name), failedCall("statx"));
+    // An inode number is given again as soon as one is free; the birth time tells the two apart.
+    const uint64_t birth = (own.stx_mask & STATX_BTIME)
+                               ? uint64_t(own.stx_btime.tv_sec) * 1000000000u + own.stx_btime.tv_nsec
+                               : 0;
+    out = {(uint64_t(own.stx_dev_major) << 32) | own.stx_dev_minor, own.stx_ino, birth};
     return {};
 }
 
 Result Directory::openChild(const std::string& name, Directory& out) const {
-    Descriptor fd(::openat(impl_->fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) return Result::fail(Operation::Open, pathOf(name), lastError());
+    Descriptor fd(sys::openat(impl_->fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) return failure(Operation::Open, pathOf(name), failedCall("openat"));
     out.impl_ = std::make_unique<Impl>();
     out.impl_->fd = std::move(fd);
     out.path_ = pathOf(name);
@@ -136,25 +163,19 @@ Result Directory::openChild(const std::string& name, Directory& out) const {
 }
 
 Result Directory::createChild(const std::string& name) const {
-    if (::mkdirat(impl_->fd.get(), name.c_str(), 0777) != 0)
-        return Result::fail(Operation::CreateDirectory, pathOf(name), lastError());
+    if (sys::mkdirat(impl_->fd.get(), name.c_str(), 0777) != 0)
+        return failure(Operation::CreateDirectory, pathOf(name), failedCall("mkdirat"));
     return {};
 }
 
-// Removes a file or link (unlinkat) or an empty directory (with AT_REMOVEDIR), refusing the
-// other kind and what Windows keeps read-only.
 Result Directory::writeNewFile(const std::string& name, const std::string& bytes) const {
-    Descriptor out(::openat(impl_->fd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!out.valid()) return Result::fail(Operation::Create, pathOf(name), lastError());
-    bool written = writeAll(out.get(), bytes.data(), bytes.size());
-    ErrorCode error = written ? 0 : lastError();
-    if (!out.close() && written) {
-        written = false;
-        error = lastError();
-    }
-    if (written) return {};
-    ::unlinkat(impl_->fd.get(), name.c_str(), 0);
-    return Result::fail(Operation::Write, pathOf(name), error);
+    Descriptor out(sys::openat(impl_->fd.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!out.valid()) return failure(Operation::Create, pathOf(name), failedCall("openat"));
+    CallError error = writeAll(out.get(), bytes.data(), bytes.size());
+    if (!out.close() && !error) error = failedCall("close");
+    if (!error) return {};
+    discardPartial(impl_->fd.get(), name);
+    return failure(Operation::Write, pathOf(name), error);
 }
 
 struct AppendFile::Impl {
@@ -169,22 +190,65 @@ AppendFile& AppendFile::operator=(AppendFile&&) noexcept = default;
 bool AppendFile::isOpen() const { return impl_ && impl_->fd.valid(); }
 
 Result AppendFile::append(std::string_view bytes) {
-    if (!writeAll(impl_->fd.get(), bytes.data(), bytes.size())) return Result::fail(Operation::Write, path_, lastError());
+    if (const CallError error = writeAll(impl_->fd.get(), bytes.data(), bytes.size()))
+        return failure(Operation::Write, path_, error);
     return {};
 }
 
 Result AppendFile::sync() {
-    if (::fsync(impl_->fd.get()) != 0) return Result::fail(Operation::Write, path_, lastError());
+    if (sys::fsync(impl_->fd.get()) != 0) return failure(Operation::Write, path_, failedCall("fsync"));
     return {};
 }
 
-Result Directory::openForAppend(const std::string& name, AppendFile& out) const {
-    Descriptor fd(::openat(impl_->fd.get(), name.c_str(),
-                           O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
-    if (!fd.valid()) return Result::fail(Operation::Open, pathOf(name), lastError());
+Result AppendFile::readAll(std::string& out) {
+    out.clear();
+    char chunk[65536];
+    for (off_t at = 0;;) {
+        const ssize_t got = sys::pread(impl_->fd.get(), chunk, sizeof chunk, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return failure(Operation::Read, path_, failedCall("pread"));
+        if (got == 0) return {};
+        out.append(chunk, static_cast<size_t>(got));
+        at += got;
+    }
+}
+
+namespace {
+
+// The file `name` of `dirfd` opened for appending (and reading, with `readable`), made when
+// missing with `create`; anything but a regular file there is refused.
+Result openAppending(int dirfd, const std::string& path, const std::string& name, bool create, bool readable,
+                     Descriptor& out) {
+    const int flags = (readable ? O_RDWR : O_WRONLY) | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                      (create ? O_CREAT : 0);
+    Descriptor fd(sys::openat(dirfd, name.c_str(), flags, 0644));
+    if (!fd.valid()) return failure(Operation::Open, path, failedCall("openat"));
     struct stat info;
-    if (::fstat(fd.get(), &info) != 0) return Result::fail(Operation::Open, pathOf(name), lastError());
-    if (!S_ISREG(info.st_mode)) return Result::fail(Operation::Open, pathOf(name), NotAFileOrDirectory);
+    if (sys::fstat(fd.get(), &info) != 0) return failure(Operation::Open, path, failedCall("fstat"));
+    if (!S_ISREG(info.st_mode)) return Result::fail(Operation::Open, path, NotAFileOrDirectory);
+    out = std::move(fd);
+    return {};
+}
+
+}  // namespace
+
+Result Directory::openForAppend(const std::string& name, AppendFile& out) const {
+    Descriptor fd;
+    if (Result opened = openAppending(impl_->fd.get(), pathOf(name), name, true, false, fd); !opened) return opened;
+    out.impl_ = std::make_unique<AppendFile::Impl>();
+    out.impl_->fd = std::move(fd);
+    out.path_ = pathOf(name);
+    return {};
+}
+
+Result Directory::openExclusive(const std::string& name, bool create, AppendFile& out) const {
+    Descriptor fd;
+    if (Result opened = openAppending(impl_->fd.get(), pathOf(name), name, create, true, fd); !opened) return opened;
+    // The lock goes with the descriptor, and with the process however it ends.
+    if (sys::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) return Result::fail(Operation::Open, pathOf(name), InUseByAnotherRun, "flock");
+        return failure(Operation::Open, pathOf(name), failedCall("flock"));
+    }
     out.impl_ = std::make_unique<AppendFile::Impl>();
     out.impl_->fd = std::move(fd);
     out.path_ = pathOf(name);
@@ -195,8 +259,8 @@ Result Directory::checkRemovable(const std::string& name, bool directory, uint32
     const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     if (listed == InvalidAttributes) {
         FoundEntry own;
-        if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, own))
-            return Result::fail(operation, pathOf(name), static_cast<ErrorCode>(error));
+        if (const CallError error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, own))
+            return failure(operation, pathOf(name), error);
         listed = own.attributes;
     }
     if (isDirectoryWord(listed) != directory)
@@ -208,8 +272,8 @@ Result Directory::checkRemovable(const std::string& name, bool directory, uint32
 Result Directory::removeEntry(const std::string& name, bool directory, uint32_t listed) const {
     const Operation operation = directory ? Operation::RemoveDirectory : Operation::Delete;
     if (Result removable = checkRemovable(name, directory, listed); !removable) return removable;
-    if (::unlinkat(impl_->fd.get(), name.c_str(), directory ? AT_REMOVEDIR : 0) != 0)
-        return Result::fail(operation, pathOf(name), lastError());
+    if (sys::unlinkat(impl_->fd.get(), name.c_str(), directory ? AT_REMOVEDIR : 0) != 0)
+        return failure(operation, pathOf(name), failedCall("unlinkat"));
     return {};
 }
 
@@ -221,25 +285,26 @@ Result Directory::removeChild(const std::string& name) const { return removeEntr
 // cleared, it gives the owner's back. Hidden, system and archive have none and are ignored.
 Result Directory::setAttributes(const std::string& name, uint32_t attributes) const {
     struct stat s;
-    if (::fstatat(impl_->fd.get(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0)
-        return Result::fail(Operation::SetAttributes, pathOf(name), lastError());
+    if (sys::fstatat(impl_->fd.get(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0)
+        return failure(Operation::SetAttributes, pathOf(name), failedCall("fstatat"));
     if (S_ISLNK(s.st_mode)) return Result::fail(Operation::SetAttributes, pathOf(name), ELOOP);
     const mode_t mode = (attributes & AttributeReadOnly) ? s.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)
                                                          : s.st_mode | S_IWUSR;
-    if (::fchmodat(impl_->fd.get(), name.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0)
-        return Result::fail(Operation::SetAttributes, pathOf(name), lastError());
+    if (sys::fchmodat(impl_->fd.get(), name.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0)
+        return failure(Operation::SetAttributes, pathOf(name), failedCall("fchmodat"));
     return {};
 }
 
 Result Directory::syncFile(const std::string& name) const {
-    Descriptor fd(::openat(impl_->fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid()) return errno == ELOOP ? Result() : Result::fail(Operation::Write, pathOf(name), lastError());
-    if (::fsync(fd.get()) != 0) return Result::fail(Operation::Write, pathOf(name), lastError());
+    Descriptor fd(sys::openat(impl_->fd.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    // A link has no data of its own to put on the disk.
+    if (!fd.valid()) return errno == ELOOP ? Result() : failure(Operation::Write, pathOf(name), failedCall("openat"));
+    if (sys::fsync(fd.get()) != 0) return failure(Operation::Write, pathOf(name), failedCall("fsync"));
     return {};
 }
 
 Result Directory::sync() const {
-    if (::fsync(impl_->fd.get()) != 0) return Result::fail(Operation::Write, path_, lastError());
+    if (sys::fsync(impl_->fd.get()) != 0) return failure(Operation::Write, path_, failedCall("fsync"));
     return {};
 }
 
@@ -249,47 +314,46 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     Descriptor in;
     struct stat source;
     // A link refuses to be opened as itself, which is how one is told from a file here.
-    if (const ErrorCode error = detail::openRegularFile(from, name.c_str(), true, in, &source)) {
+    if (const CallError error = detail::openRegularFile(from, name.c_str(), true, in, &source)) {
+        if (error.error != ELOOP) return failure(Operation::Copy, pathOf(name), error);
         struct stat own;
-        if (error != ELOOP || ::fstatat(from, name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(own.st_mode))
-            return Result::fail(Operation::Copy, pathOf(name), error);
+        if (sys::fstatat(from, name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0)
+            return failure(Operation::Copy, pathOf(name), failedCall("fstatat"));
+        if (!S_ISLNK(own.st_mode)) return failure(Operation::Copy, pathOf(name), error);
         // The link itself: a new link to the same place. What it leads to is neither read nor
         // changed.
         char destination[PATH_MAX];
-        const ssize_t n = ::readlinkat(from, name.c_str(), destination, sizeof destination - 1);
-        if (n < 0) return Result::fail(Operation::Copy, pathOf(name), lastError());
+        const ssize_t n = sys::readlinkat(from, name.c_str(), destination, sizeof destination - 1);
+        if (n < 0) return failure(Operation::Copy, pathOf(name), failedCall("readlinkat"));
         destination[n] = '\0';
-        if (::symlinkat(destination, into, toName.c_str()) != 0)
-            return Result::fail(Operation::Create, to.pathOf(toName), lastError());
+        if (sys::symlinkat(destination, into, toName.c_str()) != 0)
+            return failure(Operation::Create, to.pathOf(toName), failedCall("symlinkat"));
         return {};
     }
     // Created with the source's permission bits; only those that the umask takes away are
     // put back afterwards.
     const mode_t mode = source.st_mode & 0777;
-    Descriptor out(::openat(into, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!out.valid()) return Result::fail(Operation::Create, to.pathOf(toName), lastError());
+    Descriptor out(sys::openat(into, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!out.valid()) return failure(Operation::Create, to.pathOf(toName), failedCall("openat"));
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    bool copied = copyContents(in.get(), out.get()) &&
-                  (!(mode & creationMask()) || ::fchmod(out.get(), mode) == 0) && ::futimens(out.get(), times) == 0 &&
-                  (!durable || ::fsync(out.get()) == 0);
-    ErrorCode error = copied ? 0 : lastError();
-    if (!out.close() && copied) {
-        copied = false;
-        error = lastError();
-    }
-    if (copied) return {};
+    CallError error = copyContents(in.get(), out.get());
+    if (!error && (mode & creationMask()) && sys::fchmod(out.get(), mode) != 0) error = failedCall("fchmod");
+    if (!error && sys::futimens(out.get(), times) != 0) error = failedCall("futimens");
+    if (!error && durable && sys::fsync(out.get()) != 0) error = failedCall("fsync");
+    if (!out.close() && !error) error = failedCall("close");
+    if (!error) return {};
     // A copy that failed part-way is no copy: nothing half-written stays under the new name.
-    ::unlinkat(into, toName.c_str(), 0);
-    return Result::fail(Operation::Write, to.pathOf(toName), error);
+    discardPartial(into, toName);
+    return failure(Operation::Write, to.pathOf(toName), error);
 }
 
 Result Directory::checkReplaceable(const std::string& name, uint32_t listed) const {
     FoundEntry existing;
     existing.attributes = listed;
     if (listed == InvalidAttributes) {
-        if (const int error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, existing)) {
-            if (error == ENOENT) return {};
-            return Result::fail(Operation::Look, pathOf(name), static_cast<ErrorCode>(error));
+        if (const CallError error = detail::lookAt(impl_->fd.get(), name.c_str(), name, false, existing)) {
+            if (error.error == ENOENT) return {};
+            return failure(Operation::Look, pathOf(name), error);
         }
     }
     if (isDirectoryWord(existing.attributes)) return Result::fail(Operation::Replace, pathOf(name), EISDIR);
@@ -302,21 +366,22 @@ Result Directory::moveTo(const std::string& name, const Directory& to, const std
     const int into = to.impl_->fd.get();
     if (replace) {
         if (Result replaceable = to.checkReplaceable(toName); !replaceable) return replaceable;
-        if (::renameat(from, name.c_str(), into, toName.c_str()) != 0)
-            return Result::fail(Operation::Replace, to.pathOf(toName), lastError());
+        if (sys::renameat(from, name.c_str(), into, toName.c_str()) != 0)
+            return failure(Operation::Replace, to.pathOf(toName), failedCall("renameat"));
         return {};
     }
-    if (::renameat2(from, name.c_str(), into, toName.c_str(), RENAME_NOREPLACE) == 0) return {};
-    ErrorCode error = lastError();
-    if (error == EINVAL || error == ENOSYS) {
+    if (sys::renameat2(from, name.c_str(), into, toName.c_str(), RENAME_NOREPLACE) == 0) return {};
+    CallError error = failedCall("renameat2");
+    if (error.error == EINVAL || error.error == ENOSYS) {
         // A file system without the refusing rename: look first, as MoveFileW refuses anyway.
         struct stat existing;
-        if (::fstatat(into, toName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
-            return Result::fail(Operation::Move, to.pathOf(toName), EEXIST);
-        if (::renameat(from, name.c_str(), into, toName.c_str()) == 0) return {};
-        error = lastError();
+        if (sys::fstatat(into, toName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+            return Result::fail(Operation::Move, to.pathOf(toName), EEXIST, "renameat2");
+        if (errno != ENOENT) return failure(Operation::Move, to.pathOf(toName), failedCall("fstatat"));
+        if (sys::renameat(from, name.c_str(), into, toName.c_str()) == 0) return {};
+        error = failedCall("renameat");
     }
-    return Result::fail(Operation::Move, error == EXDEV ? pathOf(name) : to.pathOf(toName), error);
+    return failure(Operation::Move, error.error == EXDEV ? pathOf(name) : to.pathOf(toName), error);
 }
 
 }  // namespace os

@@ -13,6 +13,7 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
+#include "os/posix/system_calls.h"
 
 namespace os {
 
@@ -25,10 +26,10 @@ struct ExclusiveFile::Impl {
 ExclusiveFile::ExclusiveFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
     impl_->path = path;
     detail::Descriptor fd;
-    ErrorCode error = detail::openRegularFile(AT_FDCWD, detail::nativePath(path).c_str(), false, fd);
-    if (error == 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) error = static_cast<ErrorCode>(errno);
-    if (error != 0) {
-        impl_->opened = Result::fail(Operation::Open, path, error);
+    detail::CallError error = detail::openRegularFile(AT_FDCWD, detail::nativePath(path).c_str(), false, fd);
+    if (!error && detail::sys::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) error = detail::failedCall("flock");
+    if (error) {
+        impl_->opened = detail::failure(Operation::Open, path, error);
         return;
     }
     impl_->fd = std::move(fd);
@@ -40,16 +41,17 @@ const Result& ExclusiveFile::opened() const { return impl_->opened; }
 
 Result ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
     ssize_t r;
-    do r = ::read(impl_->fd.get(), buffer, n);
+    do r = detail::sys::read(impl_->fd.get(), buffer, n);
     while (r < 0 && errno == EINTR);
-    if (r < 0) return Result::fail(Operation::Read, impl_->path, static_cast<ErrorCode>(errno));
+    if (r < 0) return detail::failure(Operation::Read, impl_->path, detail::failedCall("read"));
     got = static_cast<size_t>(r);
     return {};
 }
 
 Result ExclusiveFile::lastWriteDate(LocalDate& out) const {
     struct stat info;
-    if (::fstat(impl_->fd.get(), &info) != 0) return Result::fail(Operation::Look, impl_->path, static_cast<ErrorCode>(errno));
+    if (detail::sys::fstat(impl_->fd.get(), &info) != 0)
+        return detail::failure(Operation::Look, impl_->path, detail::failedCall("fstat"));
     tm local;
     if (!localtime_r(&info.st_mtim.tv_sec, &local)) return Result::fail(Operation::Look, impl_->path, EOVERFLOW);
     out = {static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),

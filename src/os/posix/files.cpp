@@ -13,6 +13,7 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
+#include "os/posix/system_calls.h"
 #include "os/posix/wildcard.h"
 
 namespace os {
@@ -35,17 +36,17 @@ DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_u
     const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
 
     // A search looks through links on its way, as Windows does: it only reads.
-    const detail::Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    int error = dir.valid() ? 0 : errno;
-    if (error == 0 && !detail::hasWildcards(last)) {
+    const detail::Descriptor dir(detail::sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    detail::CallError error = dir.valid() ? detail::CallError() : detail::failedCall("open");
+    if (!error && !detail::hasWildcards(last)) {
         FoundEntry entry{last, 0, 0};
         error = detail::lookAt(dir.get(), last.c_str(), last, false, entry);
-        if (error == 0) impl_->entries.push_back(std::move(entry));
-    } else if (error == 0) {
+        if (!error) impl_->entries.push_back(std::move(entry));
+    } else if (!error) {
         error = detail::listMatching(dir.get(), last, true, impl_->entries);
     }
-    if (error != 0)
-        impl_->result = Result::fail(Operation::List, pattern, static_cast<ErrorCode>(error));
+    if (error)
+        impl_->result = detail::failure(Operation::List, pattern, error);
     else if (impl_->entries.empty())
         impl_->result = Result::fail(Operation::Look, pattern, ENOENT);
 }
@@ -74,15 +75,16 @@ Result fileAttributes(const std::string& path, uint32_t& attributes) {
     // A trailing separator stays on the path: the system then answers for a directory only,
     // as GetFileAttributesW takes "C:\dir\" and refuses "C:\file.txt\".
     FoundEntry entry;
-    const int error = detail::lookAt(AT_FDCWD, native.c_str(), native.substr(start, end - start), false, entry);
-    if (error != 0) return Result::fail(Operation::Look, path, static_cast<ErrorCode>(error));
+    if (const detail::CallError error =
+            detail::lookAt(AT_FDCWD, native.c_str(), native.substr(start, end - start), false, entry))
+        return detail::failure(Operation::Look, path, error);
     attributes = entry.attributes;
     return {};
 }
 
 uint32_t attributesOf(const std::string& path) {
     uint32_t attributes = InvalidAttributes;
-    (void)fileAttributes(path, attributes);
+    (void)fileAttributes(path, attributes);  // a failure leaves InvalidAttributes, which says so
     return attributes;
 }
 
@@ -101,7 +103,7 @@ void removeAtRestart(const std::string&) {}
 std::vector<std::string> programsHolding(const std::string&) { return {}; }
 
 std::string finalPath(const std::string& path) {
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(detail::nativePath(path).c_str(), nullptr),
+    const std::unique_ptr<char, decltype(&std::free)> resolved(detail::sys::realpath(detail::nativePath(path).c_str()),
                                                                &std::free);
     return resolved ? detail::scriptForm(resolved.get()) : std::string();
 }

@@ -32,67 +32,65 @@ bool listedBefore(const FoundEntry& x, const FoundEntry& y) {
 }
 
 struct DirCloser {
-    void operator()(DIR* d) const { ::closedir(d); }
+    // The listing was only read: a failure to close it changes nothing of what it gave.
+    void operator()(DIR* d) const { (void)::closedir(d); }
 };
 
 }  // namespace
 
-int listMatching(int dirfd, const std::string& pattern, bool withDots, std::vector<FoundEntry>& out) {
+CallError listMatching(int dirfd, const std::string& pattern, bool withDots, std::vector<FoundEntry>& out) {
     out.clear();
     // The listing reads through its own descriptor, so that the directory's stays at hand
     // for the looks below; it is read whole and closed at once, which keeps a deep walk to
     // one descriptor per level.
-    const int listed = ::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listed < 0) return errno;
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listed));
-    if (!dir) {
-        const int error = errno;
-        ::close(listed);
-        return error;
-    }
+    Descriptor listed(sys::openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listed.valid()) return failedCall("openat");
+    std::unique_ptr<DIR, DirCloser> dir(sys::fdopendir(listed.get()));
+    if (!dir) return failedCall("fdopendir");
+    listed.release();  // the stream owns it now
     Wildcard wildcard(pattern);
     errno = 0;
-    while (const dirent* e = ::readdir(dir.get())) {
+    while (const dirent* e = sys::readdir(dir.get())) {
         const std::string_view name(e->d_name);
         if (!withDots && (name == "." || name == "..")) continue;
         if (wildcard.matches(name)) out.push_back({std::string(name), 0, 0});
         errno = 0;
     }
-    if (errno != 0) return errno;
+    if (errno != 0) return failedCall("readdir");
     dir.reset();
 
     size_t kept = 0;
     for (size_t i = 0; i < out.size(); ++i) {
         FoundEntry& entry = out[i];
-        const int error = lookAt(dirfd, entry.name.c_str(), entry.name, false, entry);
+        const CallError error = lookAt(dirfd, entry.name.c_str(), entry.name, false, entry);
         // Removed since the listing (the walker deletes as it goes): passed over, as Windows
         // never lists it. Any other failure would leave a hole in the walk.
-        if (error == ENOENT) continue;
-        if (error != 0) return error;
+        if (error.error == ENOENT) continue;
+        if (error) return error;
         if (kept != i) out[kept] = std::move(entry);
         ++kept;
     }
     out.resize(kept);
     std::sort(out.begin(), out.end(), listedBefore);
-    return 0;
+    return {};
 }
 
-ErrorCode openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out, struct stat* info) {
+CallError openRegularFile(int dirfd, const char* name, bool noFollow, Descriptor& out, struct stat* info) {
     // Without O_NONBLOCK, opening a pipe that nobody writes to waits for ever.
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (noFollow ? O_NOFOLLOW : 0);
-    Descriptor fd(::openat(dirfd, name, flags));
-    if (!fd.valid()) return static_cast<ErrorCode>(errno);
+    Descriptor fd(sys::openat(dirfd, name, flags));
+    if (!fd.valid()) return failedCall("openat");
     struct stat own;
     if (!info) info = &own;
-    if (::fstat(fd.get(), info) != 0) return static_cast<ErrorCode>(errno);
-    if (S_ISDIR(info->st_mode)) return EISDIR;
-    if (!S_ISREG(info->st_mode)) return NotAFileOrDirectory;
+    if (sys::fstat(fd.get(), info) != 0) return failedCall("fstat");
+    if (S_ISDIR(info->st_mode)) return {EISDIR, ""};
+    if (!S_ISREG(info->st_mode)) return {static_cast<int>(NotAFileOrDirectory), ""};
     // A regular file never blocks, but reads are plainer without the flag. Of the status
     // flags it was opened with, the flag is the only one the call can change, so none is read
     // first.
-    if (::fcntl(fd.get(), F_SETFL, 0) != 0) return static_cast<ErrorCode>(errno);
+    if (sys::fcntl(fd.get(), F_SETFL, 0) != 0) return failedCall("fcntl");
     out = std::move(fd);
-    return 0;
+    return {};
 }
 
 }  // namespace os::detail

@@ -4,30 +4,15 @@
 
 #include <vector>
 
+#include "text/script_path.h"
+
 namespace os::detail {
 namespace {
 
 std::string resolved(const std::string& slashed) {
     const bool absolute = slashed.front() == '/';
     const bool trailing = slashed.back() == '/';
-    std::vector<std::string> kept;
-    size_t start = 0;
-    while (start <= slashed.size()) {
-        size_t end = slashed.find('/', start);
-        if (end == std::string::npos) end = slashed.size();
-        std::string element = slashed.substr(start, end - start);
-        start = end + 1;
-        if (element.empty() || element == ".") continue;
-        if (element == "..") {
-            if (!kept.empty() && kept.back() != "..")
-                kept.pop_back();
-            else if (!absolute)
-                kept.push_back(element);  // above a relative start only the system knows where
-            continue;                     // above the root is the root
-        }
-        kept.push_back(std::move(element));
-    }
-
+    const std::vector<std::string> kept = paths::resolvedElements(slashed, !absolute);
     std::string native = absolute ? "/" : "";
     for (size_t i = 0; i < kept.size(); ++i) {
         if (i) native += '/';

@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -20,8 +19,10 @@
 #include <iterator>
 #include <vector>
 
+#include "os/posix/descriptor.h"
 #include "os/posix/native_path.h"
 #include "os/posix/process_wait.h"
+#include "os/posix/system_calls.h"
 #include "text/ascii.h"
 
 namespace os {
@@ -168,7 +169,7 @@ std::vector<std::string> splitParameters(const std::string& text) {
 bool waitForChild(pid_t child) {
     int status = 0;
     pid_t r;
-    do r = waitpid(child, &status, 0);
+    do r = detail::sys::waitpid(child, &status, 0);
     while (r < 0 && errno == EINTR);
     return r == child;
 }
@@ -236,17 +237,15 @@ WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs) {
 }  // namespace detail
 
 WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
-    const int fd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(id), 0));
-    if (fd < 0) return errno == ENOSYS ? detail::waitByLooking(id, limitMs) : WaitOutcome::NotOpened;
-    const WaitOutcome outcome = waitOnDescriptor(fd, limitMs);
-    close(fd);
-    return outcome;
+    detail::Descriptor fd(detail::sys::pidfdOpen(static_cast<pid_t>(id)));
+    if (!fd.valid()) return errno == ENOSYS ? detail::waitByLooking(id, limitMs) : WaitOutcome::NotOpened;
+    return waitOnDescriptor(fd.get(), limitMs);
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
                     bool untilEnd) {
-    const auto notStarted = [&program](int error) {
-        return Result::fail(Operation::Start, program, static_cast<ErrorCode>(error));
+    const auto notStarted = [&program](int error, const char* call) {
+        return Result::fail(Operation::Start, program, static_cast<ErrorCode>(error), call);
     };
     const std::string path = detail::nativePath(program);
     const std::string workingDirectory = detail::nativePath(directory);
@@ -260,27 +259,29 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     // sends its errno through it instead, so a failure to start is not taken for a
     // program that exits with 127.
     int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) return notStarted(errno);
+    if (detail::sys::pipe2(report, O_CLOEXEC) != 0) return notStarted(errno, "pipe2");
     // With a standard handle closed the pipe could take its number, and the child's own
     // standard handles would then overwrite it.
     for (int& end : report) {
         if (end > STDERR_FILENO) continue;
-        const int moved = fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        close(end);
+        const int moved = detail::sys::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        const int error = errno;
+        (void)close(end);  // a pipe that was only made: nothing to lose
+        errno = error;
         end = moved;
     }
     if (report[0] < 0 || report[1] < 0) {
         const int error = errno;
         for (const int end : report)
-            if (end >= 0) close(end);
-        return notStarted(error);
+            if (end >= 0) (void)close(end);  // nothing was written to it
+        return notStarted(error, "fcntl");
     }
-    const pid_t child = fork();
+    const pid_t child = detail::sys::fork();
     if (child < 0) {
         const int error = errno;
-        close(report[0]);
-        close(report[1]);
-        return notStarted(error);
+        (void)close(report[0]);  // neither end was used
+        (void)close(report[1]);
+        return notStarted(error, "fork");
     }
     if (child == 0) {
         close(report[0]);
@@ -304,19 +305,22 @@ Result startProcess(const std::string& program, const std::string& parameters, c
         execv(path.c_str(), argv.data());
         reportAndExit(report[1]);
     }
-    close(report[1]);
+    (void)close(report[1]);  // the child's end: ours is only read
     int error = 0;
     ssize_t n;
-    do n = read(report[0], &error, sizeof error);
+    do n = detail::sys::read(report[0], &error, sizeof error);
     while (n < 0 && errno == EINTR);
-    close(report[0]);
+    const int readError = errno;
+    (void)close(report[0]);  // only read from
 
     if (n != 0) {
-        waitForChild(child);
-        return notStarted(n > 0 ? error : EIO);
+        // The program did not start; what its child's end shows is the failure to report,
+        // whether or not the child can still be collected.
+        (void)waitForChild(child);
+        return n > 0 ? notStarted(error, "execv") : notStarted(readError, "read");
     }
     // Without the wait for the end, this only collects the short-lived middle process.
-    if (!waitForChild(child)) return Result::fail(Operation::Wait, program, static_cast<ErrorCode>(errno));
+    if (!waitForChild(child)) return Result::fail(Operation::Wait, program, static_cast<ErrorCode>(errno), "waitpid");
     return {};
 }
 

@@ -10,6 +10,7 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
+#include "os/posix/system_calls.h"
 #include "os/script_limits.h"
 
 namespace os {
@@ -17,16 +18,16 @@ namespace os {
 Result readWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
     detail::Descriptor fd;
-    if (const ErrorCode error = detail::openRegularFile(AT_FDCWD, detail::nativePath(path).c_str(), false, fd))
-        return Result::fail(Operation::Open, path, error);
+    if (const detail::CallError error = detail::openRegularFile(AT_FDCWD, detail::nativePath(path).c_str(), false, fd))
+        return detail::failure(Operation::Open, path, error);
     struct stat info;
-    if (::fstat(fd.get(), &info) != 0) return Result::fail(Operation::Read, path, static_cast<ErrorCode>(errno));
+    if (detail::sys::fstat(fd.get(), &info) != 0) return detail::failure(Operation::Read, path, detail::failedCall("fstat"));
     if (static_cast<uint64_t>(info.st_size) > MaxScriptBytes) return Result::fail(Operation::Read, path, EFBIG);
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+        const ssize_t got = detail::sys::read(fd.get(), chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return Result::fail(Operation::Read, path, static_cast<ErrorCode>(errno));
+        if (got < 0) return detail::failure(Operation::Read, path, detail::failedCall("read"));
         if (got == 0) return {};
         bytes.append(chunk, static_cast<size_t>(got));
         // A file that grows while it is read is cut off at the limit all the same.

@@ -12,6 +12,7 @@
 
 #include "os/posix/native_path.h"
 #include "os/shell.h"
+#include "os/shell_platform.h"
 #include "os/system.h"
 
 namespace os::detail {

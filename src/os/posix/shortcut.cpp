@@ -1,11 +1,12 @@
 // Shortcut files on POSIX: our encoder's bytes in a new file. Only POSIX code here.
-#include "os/files.h"
-#include "os/shell_link_format.h"
 #include "os/shortcut.h"
 
 #include <cerrno>
 
-namespace os::detail {
+#include "os/files.h"
+#include "os/shell_link_format.h"
+
+namespace os {
 
 Result writeShortcut(const ShortcutFields& fields, const Directory& directory, const std::string& name) {
     std::string bytes;
@@ -13,4 +14,4 @@ Result writeShortcut(const ShortcutFields& fields, const Directory& directory, c
     return directory.writeNewFile(name, bytes);
 }
 
-}  // namespace os::detail
+}  // namespace os

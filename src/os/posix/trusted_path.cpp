@@ -35,44 +35,45 @@ bool trustedOwner(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
 
 }  // namespace
 
-ErrorCode openTrustedDirectory(const std::string& nativePath, Descriptor& out) {
+CallError openTrustedDirectory(const std::string& nativePath, Descriptor& out) {
     const bool absolute = !nativePath.empty() && nativePath[0] == '/';
-    Descriptor at(::open(absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!at.valid()) return static_cast<ErrorCode>(errno);
+    Descriptor at(sys::open(absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!at.valid()) return failedCall("open");
     std::deque<std::string> elements;
     pushElements(nativePath, elements, false);
     int links = 0;
     while (!elements.empty()) {
         const std::string element = elements.front();
-        Descriptor next(::openat(at.get(), element.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        Descriptor next(sys::openat(at.get(), element.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (next.valid()) {
             elements.pop_front();
             at = std::move(next);
             continue;
         }
         // A link where a directory was meant (ELOOP), or an element that is not a directory.
-        const int error = errno;
+        const CallError opening = failedCall("openat");
+        if (opening.error != ELOOP && opening.error != ENOTDIR) return opening;
         struct stat link;
-        if (::fstatat(at.get(), element.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0) return static_cast<ErrorCode>(errno);
-        if (!S_ISLNK(link.st_mode)) return static_cast<ErrorCode>(error == ELOOP ? ENOTDIR : error);
+        if (sys::fstatat(at.get(), element.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0) return failedCall("fstatat");
+        if (!S_ISLNK(link.st_mode)) return {ENOTDIR, "openat"};
         struct stat holder;
-        if (::fstat(at.get(), &holder) != 0) return static_cast<ErrorCode>(errno);
-        if (!trustedOwner(link.st_uid) || !trustedOwner(holder.st_uid)) return UntrustedLink;
-        if (++links > linkLimit) return ELOOP;
+        if (sys::fstat(at.get(), &holder) != 0) return failedCall("fstat");
+        if (!trustedOwner(link.st_uid) || !trustedOwner(holder.st_uid)) return {static_cast<int>(UntrustedLink), ""};
+        if (++links > linkLimit) return {ELOOP, "openat"};
         std::string target(4096, '\0');
-        const ssize_t n = ::readlinkat(at.get(), element.c_str(), target.data(), target.size());
-        if (n < 0) return static_cast<ErrorCode>(errno);
+        const ssize_t n = sys::readlinkat(at.get(), element.c_str(), target.data(), target.size());
+        if (n < 0) return failedCall("readlinkat");
         target.resize(static_cast<size_t>(n));
         elements.pop_front();
         // The link's own text takes its place; a path from the root starts there again.
         if (!target.empty() && target[0] == '/') {
-            at.reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!at.valid()) return static_cast<ErrorCode>(errno);
+            at.reset(sys::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!at.valid()) return failedCall("open");
         }
         pushElements(target, elements, true);
     }
     out = std::move(at);
-    return 0;
+    return {};
 }
 
 }  // namespace os::detail

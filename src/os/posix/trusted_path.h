@@ -6,6 +6,7 @@
 #include <string>
 
 #include "os/posix/descriptor.h"
+#include "os/posix/system_calls.h"
 #include "os/result.h"
 
 namespace os::detail {
@@ -14,7 +15,7 @@ namespace os::detail {
 // text). A link on the way, the last element included, is followed only when the link and the
 // directory that holds it are owned by the running user or by root (the rule the kernel's
 // protected links apply in shared folders); any other link fails with UntrustedLink. Returns
-// 0 or the error.
-ErrorCode openTrustedDirectory(const std::string& nativePath, Descriptor& out);
+// no error, or the failed call's.
+CallError openTrustedDirectory(const std::string& nativePath, Descriptor& out);
 
 }  // namespace os::detail

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "os/dialog.h"
+#include "os/dialog_platform.h"
 #include "os/win32/wide.h"
 
 namespace os {

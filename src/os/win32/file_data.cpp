@@ -1,9 +1,11 @@
-// Exclusive reads and last-write dates through kernel32. Only Win32 code belongs here.
+// Exclusive reads and last-write dates through kernel32; the calls on the file go through the
+// table of system_calls.h. Only Win32 code belongs here.
 #include "os/file_data.h"
 
 #include <windows.h>
 
 #include "os/win32/handle.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os {
@@ -16,14 +18,14 @@ struct ExclusiveFile::Impl {
 
 ExclusiveFile::ExclusiveFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
     impl_->path = path;
-    detail::Handle file(::CreateFileW(detail::systemPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    detail::Handle file(detail::sys::CreateFileW(detail::systemPath(path).c_str(), GENERIC_READ, 0, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-        impl_->opened = Result::fail(Operation::Open, path, ::GetLastError());
+        impl_->opened = detail::lastFailure(Operation::Open, path, "CreateFileW");
         return;
     }
     // A pipe, a console or a device opens like a file, and would be read without end.
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+    if (detail::sys::GetFileType(file.get()) != FILE_TYPE_DISK) {
         impl_->opened = Result::fail(Operation::Open, path, NotAFileOrDirectory);
         return;
     }
@@ -37,8 +39,8 @@ const Result& ExclusiveFile::opened() const { return impl_->opened; }
 Result ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
     DWORD count = 0;
     // Callers read in blocks far below 4 GiB, so one call serves each block.
-    if (!::ReadFile(impl_->file.get(), buffer, static_cast<DWORD>(n), &count, nullptr))
-        return Result::fail(Operation::Read, impl_->path, ::GetLastError());
+    if (!detail::sys::ReadFile(impl_->file.get(), buffer, static_cast<DWORD>(n), &count, nullptr))
+        return detail::lastFailure(Operation::Read, impl_->path, "ReadFile");
     got = count;
     return {};
 }
@@ -47,9 +49,14 @@ Result ExclusiveFile::lastWriteDate(LocalDate& out) const {
     FILETIME written;
     FILETIME local;
     SYSTEMTIME fields;
-    if (!::GetFileTime(impl_->file.get(), nullptr, nullptr, &written) || !::FileTimeToLocalFileTime(&written, &local) ||
-        !::FileTimeToSystemTime(&local, &fields))
-        return Result::fail(Operation::Look, impl_->path, ::GetLastError());
+    if (!detail::sys::GetFileTime(impl_->file.get(), nullptr, nullptr, &written))
+        return detail::lastFailure(Operation::Look, impl_->path, "GetFileTime");
+    // The conversions only work on the time given, and fail only for one outside what a date
+    // can hold: they are not in the table.
+    if (!::FileTimeToLocalFileTime(&written, &local))
+        return detail::lastFailure(Operation::Look, impl_->path, "FileTimeToLocalFileTime");
+    if (!::FileTimeToSystemTime(&local, &fields))
+        return detail::lastFailure(Operation::Look, impl_->path, "FileTimeToSystemTime");
     out = {fields.wYear, fields.wMonth, fields.wDay};
     return {};
 }

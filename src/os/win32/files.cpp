@@ -1,15 +1,19 @@
 // Directory searches, attribute words and final paths over the wide Win32 calls, exactly as
-// the commands expect them. Only Win32 code belongs here.
+// the commands expect them. The calls on files, and the Restart Manager's, go through the
+// table of system_calls.h. Only Win32 code belongs here.
 #include <windows.h>
 
 #include "os/files.h"
 #include "os/win32/handle.h"
 
 #include <vector>
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os {
 using detail::Handle;
+using detail::lastFailure;
+namespace sys = detail::sys;
 
 namespace {
 
@@ -40,11 +44,11 @@ struct DirectorySearch::Impl {
 
 DirectorySearch::DirectorySearch(const std::string& pattern) : impl_(std::make_unique<Impl>()) {
     impl_->pattern = pattern;
-    impl_->handle = ::FindFirstFileW(detail::systemPath(pattern).c_str(), &impl_->data);
+    impl_->handle = sys::FindFirstFileW(detail::systemPath(pattern).c_str(), &impl_->data);
     if (impl_->handle != INVALID_HANDLE_VALUE)
         impl_->take();
     else
-        impl_->result = Result::fail(Operation::Look, pattern, ::GetLastError());
+        impl_->result = lastFailure(Operation::Look, pattern, "FindFirstFileW");
 }
 
 DirectorySearch::~DirectorySearch() { impl_->close(); }
@@ -55,9 +59,10 @@ const FoundEntry& DirectorySearch::entry() const { return impl_->current; }
 
 bool DirectorySearch::next() {
     if (!impl_->found) return false;
-    if (!::FindNextFileW(impl_->handle, &impl_->data)) {
+    if (!sys::FindNextFileW(impl_->handle, &impl_->data)) {
         const DWORD error = ::GetLastError();
-        if (error != ERROR_NO_MORE_FILES) impl_->result = Result::fail(Operation::List, impl_->pattern, error);
+        if (error != ERROR_NO_MORE_FILES)
+            impl_->result = Result::fail(Operation::List, impl_->pattern, error, "FindNextFileW");
         impl_->close();
         return false;
     }
@@ -68,12 +73,12 @@ bool DirectorySearch::next() {
 const Result& DirectorySearch::result() const { return impl_->result; }
 
 Result fileAttributes(const std::string& path, uint32_t& attributes) {
-    attributes = ::GetFileAttributesW(detail::systemPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::fail(Operation::Look, path, ::GetLastError());
+    attributes = sys::GetFileAttributesW(detail::systemPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastFailure(Operation::Look, path, "GetFileAttributesW");
     return {};
 }
 
-uint32_t attributesOf(const std::string& path) { return ::GetFileAttributesW(detail::systemPath(path).c_str()); }
+uint32_t attributesOf(const std::string& path) { return sys::GetFileAttributesW(detail::systemPath(path).c_str()); }
 
 bool isNotFound(ErrorCode error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NETPATH ||
@@ -89,16 +94,13 @@ bool isCrossVolume(ErrorCode error) { return error == ERROR_NOT_SAME_DEVICE; }
 bool isHeldByAnother(ErrorCode error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 void removeAtRestart(const std::string& path) {
-    (void)::MoveFileExW(detail::systemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    (void)sys::MoveFileExW(detail::systemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // The Restart Manager tells which programs hold a file; its library is loaded from the system
 // folder when first asked, and a system without it names none.
 std::vector<std::string> programsHolding(const std::string& path) {
-    using StartSession = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
     using EndSession = DWORD(WINAPI*)(DWORD);
-    using RegisterResources = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, void*, UINT, LPCWSTR*);
-    using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, void*, DWORD*);
     // RM_PROCESS_INFO, as the Restart Manager lays it out.
     struct ProcessInfo {
         DWORD processId;
@@ -116,21 +118,21 @@ std::vector<std::string> programsHolding(const std::string& path) {
     const auto entry = [library](const char* name) {
         return reinterpret_cast<void*>(::GetProcAddress(library, name));
     };
-    const auto start = reinterpret_cast<StartSession>(entry("RmStartSession"));
+    const auto start = reinterpret_cast<sys::RmStartSessionEntry>(entry("RmStartSession"));
     const auto end = reinterpret_cast<EndSession>(entry("RmEndSession"));
-    const auto add = reinterpret_cast<RegisterResources>(entry("RmRegisterResources"));
-    const auto list = reinterpret_cast<GetList>(entry("RmGetList"));
+    const auto add = reinterpret_cast<sys::RmRegisterResourcesEntry>(entry("RmRegisterResources"));
+    const auto list = reinterpret_cast<sys::RmGetListEntry>(entry("RmGetList"));
     DWORD session = 0;
     WCHAR key[64] = {};
-    if (start && end && add && list && start(&session, 0, key) == ERROR_SUCCESS) {
+    if (start && end && add && list && sys::RmStartSession(start, &session, 0, key) == ERROR_SUCCESS) {
         const std::wstring file = detail::systemPath(path);
         LPCWSTR files[] = {file.c_str()};
         ProcessInfo found[16];
         UINT needed = 0;
         UINT count = 16;
         DWORD reasons = 0;
-        if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
-            list(session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
+        if (sys::RmRegisterResources(add, session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS &&
+            sys::RmGetList(list, session, &needed, &count, found, &reasons) == ERROR_SUCCESS) {
             for (UINT i = 0; i < count && i < 16; ++i)
                 names.push_back(detail::narrow(found[i].appName, wcsnlen(found[i].appName, 256)));
         }
@@ -141,13 +143,13 @@ std::vector<std::string> programsHolding(const std::string& path) {
 }
 
 std::string finalPath(const std::string& path) {
-    Handle file(::CreateFileW(detail::systemPath(path).c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    Handle file(sys::CreateFileW(detail::systemPath(path).c_str(), 0, shareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) return {};
     std::wstring result(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetFinalPathNameByHandleW(file.get(), result.data(), static_cast<DWORD>(result.size()),
-                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        const DWORD n = sys::GetFinalPathNameByHandleW(file.get(), result.data(), static_cast<DWORD>(result.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n == 0) return {};
         // A result that does not fit comes back as the size it needs, terminator included.
         if (n < result.size()) {

@@ -1,5 +1,5 @@
-// Processes through kernel32, user32 and the process-status library loaded at run time.
-// Only Win32 code belongs here.
+// Processes through kernel32, user32 and the process-status library loaded at run time,
+// every call on a process through the table of system_calls.h. Only Win32 code belongs here.
 #include "os/process.h"
 
 #include <windows.h>
@@ -9,15 +9,17 @@
 
 #include "os/system.h"
 #include "os/win32/handle.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os {
 using detail::Handle;
+namespace sys = detail::sys;
 
 namespace {
 
-using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
-using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using EnumProcessModulesFn = sys::EnumProcessModulesEntry;
+using GetModuleFileNameExFn = sys::GetModuleFileNameExEntry;
 
 template <class Fn>
 Fn entryPoint(HMODULE library, const char* name) {
@@ -38,7 +40,7 @@ struct ProcessList::Impl {
 
 ProcessList::ProcessList() : impl_(std::make_unique<Impl>()) {
     Impl& p = *impl_;
-    p.snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    p.snapshot = sys::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (p.snapshot == INVALID_HANDLE_VALUE) return;
     // The older family lists executable names only; the NT family tells full paths
     // through its process-status library, which older systems may lack.
@@ -68,9 +70,9 @@ bool ProcessList::next() {
         std::memset(&p.entry, 0, sizeof p.entry);
         p.entry.dwSize = sizeof p.entry;
         p.started = true;
-        return Process32FirstW(p.snapshot, &p.entry) != FALSE;
+        return sys::Process32FirstW(p.snapshot, &p.entry) != FALSE;
     }
-    return Process32NextW(p.snapshot, &p.entry) != FALSE;
+    return sys::Process32NextW(p.snapshot, &p.entry) != FALSE;
 }
 
 uint32_t ProcessList::id() const { return impl_->entry.th32ProcessID; }
@@ -81,15 +83,16 @@ std::string ProcessList::executable() const {
     if (!p.enumModules) return name;
     // A process that cannot be opened (a service, another user's program) keeps the bare
     // name from the snapshot.
-    const Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, p.entry.th32ProcessID));
+    const Handle process(sys::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, p.entry.th32ProcessID));
     if (!process.valid()) return name;
     HMODULE modules[1024];
     DWORD needed = 0;
-    if (!p.enumModules(process.get(), modules, sizeof modules, &needed)) return name;
+    if (!sys::EnumProcessModules(p.enumModules, process.get(), modules, sizeof modules, &needed)) return name;
     // The first module is the program's own executable; its path may pass the old limit.
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = p.moduleFileName(process.get(), modules[0], path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = sys::GetModuleFileNameExW(p.moduleFileName, process.get(), modules[0], path.data(),
+                                                  static_cast<DWORD>(path.size()));
         if (n == 0) return name;
         if (n < path.size() - 1 || path.size() >= 32768) return detail::scriptForm(path.substr(0, n));
         path.resize(path.size() * 2);
@@ -103,9 +106,9 @@ bool sameExecutable(const std::string& a, const std::string& b) {
 }
 
 WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
-    const Handle process(OpenProcess(SYNCHRONIZE | STANDARD_RIGHTS_REQUIRED, FALSE, id));
+    const Handle process(sys::OpenProcess(SYNCHRONIZE | STANDARD_RIGHTS_REQUIRED, FALSE, id));
     if (!process.valid()) return WaitOutcome::NotOpened;
-    switch (WaitForSingleObject(process.get(), limitMs)) {
+    switch (sys::WaitForSingleObject(process.get(), limitMs)) {
         case WAIT_OBJECT_0: return WaitOutcome::Ended;
         case WAIT_TIMEOUT: return WaitOutcome::TimedOut;
         default: return WaitOutcome::Failed;
@@ -117,14 +120,15 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     // A process's current directory keeps the old length limit on every Windows: a program in
     // a deeper folder cannot be started in its own folder, and is not started elsewhere.
     const std::wstring workingDirectory = detail::widen(directory);
-    if (workingDirectory.size() >= MAX_PATH - 1) return Result::fail(Operation::Start, program, ERROR_FILENAME_EXCED_RANGE);
+    if (workingDirectory.size() >= MAX_PATH - 1)
+        return Result::fail(Operation::Start, program, ERROR_FILENAME_EXCED_RANGE);
     // The program is quoted, so that a path with spaces can only ever name that program and
     // never a shorter one ("C:\My Game\game.exe" is not "C:\My.exe" with parameters). An
     // existing file is also named as the application itself; a name without its ".exe" is
     // left to the system to complete, as it always was.
     const bool quoted = program.find('"') == std::string::npos;
     std::wstring commandLine = detail::widen((quoted ? "\"" + program + "\"" : program) + " " + parameters);
-    const DWORD attributes = GetFileAttributesW(detail::systemPath(program).c_str());
+    const DWORD attributes = sys::GetFileAttributesW(detail::systemPath(program).c_str());
     const bool existing = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     const std::wstring application = existing ? detail::systemPath(program) : std::wstring();
     STARTUPINFOW startup;
@@ -132,15 +136,16 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started;
     std::memset(&started, 0, sizeof started);
-    if (!CreateProcessW(existing ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, workingDirectory.c_str(), &startup, &started))
-        return Result::fail(Operation::Start, program, GetLastError());
+    if (!sys::CreateProcessW(existing ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, workingDirectory.c_str(), &startup, &started))
+        return detail::lastFailure(Operation::Start, program, "CreateProcessW");
     // Declared so that the thread handle is closed first, then the process handle.
     const Handle process(started.hProcess);
     const Handle thread(started.hThread);
-    const DWORD waited =
-        untilEnd ? WaitForSingleObject(process.get(), INFINITE) : WaitForInputIdle(process.get(), INFINITE);
-    if (waited == WAIT_FAILED) return Result::fail(Operation::Wait, program, GetLastError());
+    const DWORD waited = untilEnd ? sys::WaitForSingleObject(process.get(), INFINITE)
+                                  : sys::WaitForInputIdle(process.get(), INFINITE);
+    if (waited == WAIT_FAILED)
+        return detail::lastFailure(Operation::Wait, program, untilEnd ? "WaitForSingleObject" : "WaitForInputIdle");
     return {};
 }
 

@@ -1,10 +1,12 @@
-// RegistryKey over the wide Win32 registry functions. Only Win32 code belongs here.
+// RegistryKey over the wide Win32 registry functions, each through the table of
+// system_calls.h. Only Win32 code belongs here.
 #include "os/win32/registry_key.h"
 
 #include <cwchar>
 #include <new>
 
 #include "os/script_source.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os::detail {
@@ -16,7 +18,7 @@ RegistryKey::~RegistryKey() { close(); }
 bool RegistryKey::open(REGSAM access) {
     close();
     if (!root_) return false;
-    return RegOpenKeyExW(root_, widen(subKey_).c_str(), 0, access, &handle_) == ERROR_SUCCESS;
+    return sys::RegOpenKeyExW(root_, widen(subKey_).c_str(), 0, access, &handle_) == ERROR_SUCCESS;
 }
 
 void RegistryKey::close() {
@@ -29,7 +31,7 @@ DWORD RegistryKey::valueSize(const char* name) {
     if (!handle_) return 0;
     DWORD size = 0;
     // A missing value leaves the size at 0, which is all the callers need to know.
-    RegQueryValueExW(handle_, widen(name ? name : "").c_str(), nullptr, nullptr, nullptr, &size);
+    (void)sys::RegQueryValueExW(handle_, widen(name ? name : "").c_str(), nullptr, nullptr, nullptr, &size);
     return size;
 }
 
@@ -38,7 +40,7 @@ bool RegistryKey::readString(const char* name, std::string& out) {
     const std::wstring wideName = widen(name ? name : "");
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+    if (sys::RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
         return false;
     std::string bytes;
     try {
@@ -48,8 +50,8 @@ bool RegistryKey::readString(const char* name, std::string& out) {
         return false;
     }
     DWORD read = size;
-    if (RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &read) !=
-        ERROR_SUCCESS)
+    if (sys::RegQueryValueExW(handle_, wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()),
+                              &read) != ERROR_SUCCESS)
         return false;
     if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
         const auto* text = reinterpret_cast<const wchar_t*>(bytes.data());

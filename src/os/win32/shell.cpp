@@ -1,12 +1,15 @@
 // Special folders through the shell's item identifier lists, and App Paths registrations
-// through RegistryKey. Only Win32 code belongs here.
+// through RegistryKey; the shell's calls go through the table of system_calls.h. Only Win32
+// code belongs here.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <string>
 
 #include "os/shell.h"
+#include "os/shell_platform.h"
 #include "os/win32/registry_key.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os::detail {
@@ -35,10 +38,11 @@ constexpr const char* appPathsKey = "Software\\Microsoft\\Windows\\CurrentVersio
 
 bool platformSpecialFolderPath(int folder, std::string& out) {
     IdListOwner ids;
-    if (SHGetSpecialFolderLocation(nullptr, folder, &ids.list) != S_OK) return false;
+    if (sys::SHGetSpecialFolderLocation(nullptr, folder, &ids.list) != S_OK) return false;
     // The longest path the system hands out, rather than the old limit.
     std::wstring path(32768, L'\0');
-    const bool ok = SHGetPathFromIDListEx(ids.list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT) != FALSE;
+    const bool ok =
+        sys::SHGetPathFromIDListEx(ids.list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT) != FALSE;
     // A virtual folder has no directory; what the call may have left in the area is not one.
     out = ok ? narrow(path.c_str(), wcsnlen(path.c_str(), path.size())) : "";
     return ok;

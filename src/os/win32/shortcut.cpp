@@ -1,14 +1,17 @@
 // Shortcut files through the shell's COM shell-link object and its persist-file interface,
-// on the thread where start-up initialised COM. Only Win32 code belongs here.
+// on the thread where start-up initialised COM; its making and its saving go through the
+// table of system_calls.h. Only Win32 code belongs here.
 #include "os/shortcut.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include "os/files.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os {
+namespace sys = detail::sys;
 
 namespace {
 
@@ -29,6 +32,7 @@ public:
     ComRef(const ComRef&) = delete;
     ComRef& operator=(const ComRef&) = delete;
     Interface* operator->() const { return p_; }
+    Interface* get() const { return p_; }
     void** out() { return reinterpret_cast<void**>(&p_); }
 
 private:
@@ -37,17 +41,17 @@ private:
 
 }  // namespace
 
-namespace detail {
-
 Result writeShortcut(const ShortcutFields& fields, const Directory& directory, const std::string& name) {
     const std::string path = directory.pathOf(name);
-    const auto fail = [&path](ErrorCode error) { return Result::fail(Operation::SaveShortcut, path, error); };
+    const auto fail = [&path](ErrorCode error, const char* call) {
+        return Result::fail(Operation::SaveShortcut, path, error, call);
+    };
     // A shell link stores its target in an area of the old size: a longer one would be cut.
     const std::wstring target = detail::widen(fields.target);
-    if (target.size() >= MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE);
+    if (target.size() >= MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE, "");
     ComRef<IShellLinkW> link;
-    HRESULT status = CoCreateInstance(shellLinkClass, nullptr, CLSCTX_INPROC_SERVER, shellLinkWide, link.out());
-    if (FAILED(status)) return fail(static_cast<ErrorCode>(status));
+    HRESULT status = sys::CoCreateInstance(shellLinkClass, nullptr, CLSCTX_INPROC_SERVER, shellLinkWide, link.out());
+    if (FAILED(status)) return fail(static_cast<ErrorCode>(status), "CoCreateInstance");
     link->SetPath(target.c_str());
     link->SetWorkingDirectory(detail::widen(fields.workingDirectory).c_str());
     link->SetArguments(detail::widen(fields.arguments).c_str());
@@ -55,12 +59,11 @@ Result writeShortcut(const ShortcutFields& fields, const Directory& directory, c
     // Declared after the link so that it is released first.
     ComRef<IPersistFile> file;
     status = link->QueryInterface(persistFile, file.out());
-    if (FAILED(status)) return fail(static_cast<ErrorCode>(status));
-    status = file->Save(detail::systemPath(path).c_str(), TRUE);
-    if (FAILED(status)) return fail(HRESULT_FACILITY(status) == FACILITY_WIN32 ? HRESULT_CODE(status) : status);
+    if (FAILED(status)) return fail(static_cast<ErrorCode>(status), "QueryInterface");
+    status = sys::PersistFileSave(file.get(), detail::systemPath(path).c_str(), TRUE);
+    if (FAILED(status))
+        return fail(HRESULT_FACILITY(status) == FACILITY_WIN32 ? HRESULT_CODE(status) : status, "IPersistFile::Save");
     return {};
 }
-
-}  // namespace detail
 
 }  // namespace os

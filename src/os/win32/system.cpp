@@ -8,6 +8,7 @@
 #include <string>
 
 #include "os/system.h"
+#include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
 namespace os {
@@ -67,11 +68,12 @@ std::string userName() {
 
 bool isElevated() {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    if (!detail::sys::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                          elevation.TokenIsElevated != 0;
+    const bool elevated =
+        detail::sys::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+        elevation.TokenIsElevated != 0;
     CloseHandle(token);
     return elevated;
 }

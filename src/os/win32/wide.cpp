@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "text/script_path.h"
+
 namespace os::detail {
 namespace {
 
@@ -15,26 +17,15 @@ constexpr size_t plainPathLimit = MAX_PATH - 12;
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The elements of an absolute path resolved as the path functions would before they open
-// anything: "." dropped, ".." taking the element before it, empty elements collapsed.
+// anything: "." dropped, ".." taking the element before it (above the root is the root),
+// empty elements collapsed.
 std::wstring resolvedBelow(const std::wstring& root, const std::wstring& rest) {
-    std::vector<std::wstring> kept;
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = start;
-        while (end < rest.size() && !isSeparator(rest[end])) ++end;
-        std::wstring element = rest.substr(start, end - start);
-        start = end + 1;
-        if (element.empty() || element == L".") continue;
-        if (element == L"..") {
-            if (!kept.empty()) kept.pop_back();
-            continue;
-        }
-        kept.push_back(std::move(element));
-    }
     std::wstring out = root;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        if (i) out += L'\\';
-        out += kept[i];
+    bool first = true;
+    for (const std::string& element : paths::resolvedElements(narrow(rest), false)) {
+        if (!first) out += L'\\';
+        out += widen(element);
+        first = false;
     }
     return out;
 }

@@ -2,6 +2,10 @@
 // behind, and the result flag. (Where each kind of source lands is in file_commands.json.)
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "os/fault_injection.h"
+
 #include <cerrno>
 
 #include "commands/file/copy_command.h"
@@ -85,9 +89,11 @@ TEST(Copy, AFailureNamesTheFileDeepInTheTreeAndTheSystemsError) {
 // not name it, and the system's reason, in the system's words and with its number.
 TEST(Copy, TheBoxGivesTheReasonOfEachKindOfFailure) {
 #ifdef _WIN32
-    constexpr os::ErrorCode missing = 2, denied = 5, directory = 5;  // not found, access denied
+    constexpr os::ErrorCode missing = 2, denied = 5, directory = 5, full = 112;  // not found, access denied, disk full
+    constexpr const char* dataWrite = "WriteFile";
 #else
-    constexpr os::ErrorCode missing = ENOENT, denied = EACCES, directory = EISDIR;
+    constexpr os::ErrorCode missing = ENOENT, denied = EACCES, directory = EISDIR, full = ENOSPC;
+    constexpr const char* dataWrite = "copy_file_range";
 #endif
     struct Case {
         const char* name;
@@ -95,18 +101,34 @@ TEST(Copy, TheBoxGivesTheReasonOfEachKindOfFailure) {
         std::vector<std::string> readOnly;
         const char* failedFile;  // below the test directory; none when the message names it
         os::ErrorCode error;
+        const char* failingCall = nullptr;  // its first call fails with a full disk
     };
     const Case cases[] = {
         {"a missing source", {}, {}, nullptr, missing},
         {"access denied: a read-only file in the way", {{"src\\a.txt", "a"}, {"dst\\a.txt", "old"}},
          {"dst\\a.txt"}, "dst\\a.txt", denied},
         {"a directory in the way", {{"src\\a.txt", "a"}, {"dst\\a.txt\\", ""}}, {}, "dst\\a.txt", directory},
+        // The replacement is written under a name of the updater's own: the file that failed
+        // is the one it was for.
+        {"a full disk while the replacement is written", {{"src\\a.txt", "a"}, {"dst\\a.txt", "old"}}, {},
+         "dst\\a.txt", full, dataWrite},
     };
     for (const Case& c : cases) {
         ScriptFixture fixture(copy("<Src>\\src", "<Src>\\dst"));
         file_trees::writeTree(fixture.dir().path(), c.before);
         for (const std::string& path : c.readOnly) file_trees::makeReadOnly(fixture.path(path));
+        bool failed = false;
+        if (c.failingCall)
+            os::faults::setInjector([&](const char* call) -> std::optional<os::faults::Fault> {
+                if (failed || std::string(call) != c.failingCall) return std::nullopt;
+                failed = true;
+                return os::faults::Fault::DiskFull;
+            });
         const file_trees::Run run = file_trees::runScript(fixture, "Step");
+        os::faults::setInjector({});
+        if (c.failingCall) {
+            EXPECT_EQ(readFile(fixture.path("dst\\a.txt")), "old") << c.name;
+        }
         ASSERT_EQ(run.details.size(), 1u) << c.name;
         const std::string reason =
             formatMessage(MessageId::FailureReason, {os::describeError(c.error) + " (" + std::to_string(c.error) + ")"});

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "commands/system/crc32.h"
+#include "text/crc32.h"
 #include "helpers/script_run.h"
 #include "os/file_data.h"
 

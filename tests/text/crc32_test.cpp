@@ -1,6 +1,6 @@
 // CRC-32: the table against published check values, and every faster way against the table
 // on every length up to 4096 at every start alignment.
-#include "commands/system/crc32.h"
+#include "text/crc32.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // CRC-32 three ways. The register is kept reflected (bit 31 holds x^0, bit 0 holds x^31),
 // so shifting right multiplies by x and every constant below is derived, not copied.
-#include "commands/system/crc32.h"
+#include "text/crc32.h"
 
 #include <array>
 

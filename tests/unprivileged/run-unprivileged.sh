@@ -1,0 +1,65 @@
+#!/bin/sh
+# Runs a test program as a user who owns nothing on this machine but the folders made here for
+# it: the fault sweep makes the updater's undo meet every failure, and a fault there must never
+# reach anything else, least of all as root (under Wine drive Z: is the whole file system).
+#
+#   run-unprivileged.sh PROGRAM [EMULATOR [ARGUMENTS...]]
+#
+# From root, the program runs as "nobody" with HOME and TMPDIR in a new folder of its own and,
+# for moves between volumes, a second one in /dev/shm where that is another file system; from
+# any other user, as that user in the same kind of folders. GoogleTest's results are copied to
+# where GTEST_OUTPUT asked for them.
+set -eu
+program="$1"
+emulator="${2:-}"
+shift $(( $# < 2 ? $# : 2 ))
+
+base=$(mktemp -d "${TMPDIR:-/tmp}/sweep-XXXXXX")
+other=""
+if [ -d /dev/shm ] && [ "$(stat -c %d /dev/shm)" != "$(stat -c %d "$base")" ]; then
+  other=$(mktemp -d /dev/shm/sweep-XXXXXX)
+fi
+results="${GTEST_OUTPUT:-}"
+
+as_user() { "$@"; }
+if [ "$(id -u)" -eq 0 ]; then
+  group=$(getent group nogroup >/dev/null && echo nogroup || echo nobody)
+  chown nobody:"$group" "$base" ${other:+"$other"}
+  as_user() { setpriv --reuid=nobody --regid="$group" --clear-groups "$@"; }
+fi
+chmod 700 "$base" ${other:+"$other"}
+
+cleanup() {
+  if [ -n "$emulator" ]; then as_user env WINEPREFIX="$base/wineprefix" wineserver -k >/dev/null 2>&1 || true; fi
+  rm -rf "$base" ${other:+"$other"}
+}
+trap cleanup EXIT INT TERM
+
+mkdir_user() { as_user mkdir -p "$1"; }
+mkdir_user "$base/tmp"
+drive=""
+other_seen=""
+if [ -n "$emulator" ]; then
+  drive="Z:"
+  as_user env HOME="$base" WINEPREFIX="$base/wineprefix" WINEDEBUG=-all wineboot --init </dev/null >/dev/null 2>&1 || true
+  as_user env HOME="$base" WINEPREFIX="$base/wineprefix" wineserver -w
+  # The other volume as a drive of its own: under drive Z: Wine shows a mount point such as
+  # /dev as a link owned by nobody it knows, which the updater rightly does not follow.
+  if [ -n "$other" ]; then
+    as_user ln -s "$other" "$base/wineprefix/dosdevices/y:"
+    other_seen="Y:"
+  fi
+fi
+
+status=0
+as_user env HOME="$base" TMPDIR="$base/tmp" TMP="$base/tmp" TEMP="$base/tmp" \
+  SWEEP_OTHER_VOLUME="${other_seen:-$other}" WINEPREFIX="$base/wineprefix" WINEDEBUG=-all \
+  GTEST_OUTPUT="xml:$drive$base/results.xml" \
+  $emulator "$program" "$@" || status=$?
+
+if [ -n "$results" ] && [ -f "$base/results.xml" ]; then
+  target=${results#xml:}
+  target=${target#Z:}
+  cp "$base/results.xml" "$target"
+fi
+exit $status
