@@ -260,6 +260,8 @@ public:
     // its backup folders with what they hold: what the run was told to delete or replace.
     // The backup folders that could not be removed are `kept`.
     void removeLeftovers(const std::vector<Journal::Record>& records, bool runEnded, std::vector<std::string>& kept) {
+        // Nothing is renamed any more: each directory is opened once, however many it holds.
+        keepParentsOpen_ = true;
         const std::vector<bool> withdrawn = withdrawnRecords(records);
         for (size_t i = 0; i < records.size(); ++i) {
             if (withdrawn[i]) continue;
@@ -276,14 +278,21 @@ private:
     void done(std::string line) { outcome_.done.push_back(std::move(line)); }
     void failed(const os::Result& result) { outcome_.failures.push_back(result.failure()); }
 
-    // The directory that holds `path`. When it is not there, false: with nothing to do, or,
-    // where the undo needs it (`needed`), with that told; when it cannot be opened, false with
-    // the failure told.
-    bool openParent(const std::string& path, os::Directory& parent, bool needed) {
-        const os::Result opened = os::Directory::open(paths::directoryOf(path), parent);
-        if (opened) return true;
-        if (needed || !os::isNotFound(opened.error())) failed(opened.about(path));
-        return false;
+    // The directory that holds `path`, opened into `own` (or held from before, while the
+    // leftovers are removed). When it is not there, none: with nothing to do, or, where the
+    // undo needs it (`needed`), with that told; when it cannot be opened, none with the
+    // failure told.
+    const os::Directory* openParent(const std::string& path, os::Directory& own, bool needed) {
+        const std::string directory = paths::directoryOf(path);
+        if (keepParentsOpen_)
+            if (const auto held = held_.find(directory); held != held_.end()) return &held->second;
+        const os::Result opened = os::Directory::open(directory, own);
+        if (!opened) {
+            if (needed || !os::isNotFound(opened.error())) failed(opened.about(path));
+            return nullptr;
+        }
+        if (!keepParentsOpen_) return &own;
+        return &held_.emplace(directory, std::move(own)).first->second;
     }
 
     // Where `name` of `in` stands: the entry it is, or false when nothing (told when it could
@@ -338,30 +347,31 @@ private:
     }
 
     void removeTemporary(const std::string& path) {
-        os::Directory parent;
+        os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
-        if (!openParent(path, parent, false) || !standing(parent, name, entry)) return;
-        if (removeMadeEntry(parent, name, entry)) done("removed \"" + path + "\"");
+        const os::Directory* parent = openParent(path, own, false);
+        if (!parent || !standing(*parent, name, entry)) return;
+        if (removeMadeEntry(*parent, name, entry)) done("removed \"" + path + "\"");
     }
 
     bool removeBackupFolder(const std::string& path, bool withContents) {
-        os::Directory parent;
+        os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
-        if (!openParent(path, parent, false)) return outcome_.complete();
-        if (!standing(parent, name, entry)) return outcome_.complete();
+        const os::Directory* parent = openParent(path, own, false);
+        if (!parent || !standing(*parent, name, entry)) return outcome_.complete();
         os::Result removed;
         if (withContents) {
-            removed = os::removeTree(parent, name);
+            removed = os::removeTree(*parent, name);
         } else {
             // The interim folder inside it, which bears its own name, first.
             os::Directory backup;
             os::FoundEntry interim;
-            removed = parent.openChild(name, backup);
+            removed = parent->openChild(name, backup);
             if (removed && standing(backup, name, interim)) removed = removeEmptyDirectory(backup, name, interim.attributes);
             backup = os::Directory();
-            if (removed) removed = removeEmptyDirectory(parent, name, entry.attributes);
+            if (removed) removed = removeEmptyDirectory(*parent, name, entry.attributes);
         }
         if (!removed) {
             failed(removed);
@@ -374,8 +384,9 @@ private:
     // What lies in the backup folder `folder` under its own name with no record of it: the
     // set-asides whose records a power cut lost, which go back where nothing stands.
     void restoreUnrecorded(const std::string& folder, const std::unordered_set<std::string>& recorded) {
-        os::Directory parent, backup;
-        if (!openParent(folder, parent, false)) return;
+        os::Directory own, backup;
+        const os::Directory* parent = openParent(folder, own, false);
+        if (!parent) return;
         if (const os::Result opened = os::Directory::open(folder, backup); !opened) {
             if (!os::isNotFound(opened.error())) failed(opened);
             return;
@@ -384,51 +395,58 @@ private:
         if (const os::Result listed = backup.list("*", entries); !listed) return failed(listed);
         for (const os::FoundEntry& entry : entries)
             if (entry.name != paths::lastElement(folder) && !recorded.count(backup.pathOf(entry.name)))
-                putBack(backup, entry.name, parent, entry.name);
+                putBack(backup, entry.name, *parent, entry.name);
     }
 
     void undoMade(const Journal::Record& record) {
-        os::Directory parent;
+        os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(record.path);
-        if (!openParent(record.path, parent, false) || !standing(parent, name, entry)) return;
+        const os::Directory* parent = openParent(record.path, own, false);
+        if (!parent || !standing(*parent, name, entry)) return;
         // Another entry than the one made: the name was never taken, or is someone else's.
-        if (!stillTheSameEntry(parent, name, record.identity)) return;
-        if (removeMadeEntry(parent, name, entry)) done("removed \"" + record.path + "\"");
+        if (!stillTheSameEntry(*parent, name, record.identity)) return;
+        if (removeMadeEntry(*parent, name, entry)) done("removed \"" + record.path + "\"");
     }
 
     void undoAside(const Journal::Record& record) {
-        os::Directory backup, parent;
+        os::Directory ownBackup, ownParent;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(record.other);
         // Not in the backup folder: never set aside, or back already.
-        if (!openParent(record.other, backup, false) || !standing(backup, name, entry)) return;
-        if (!openParent(record.path, parent, true)) return;
-        putBack(backup, name, parent, paths::lastElement(record.path));
+        const os::Directory* backup = openParent(record.other, ownBackup, false);
+        if (!backup || !standing(*backup, name, entry)) return;
+        const os::Directory* parent = openParent(record.path, ownParent, true);
+        if (parent) putBack(*backup, name, *parent, paths::lastElement(record.path));
     }
 
     void undoMoved(const Journal::Record& record) {
-        os::Directory to, parent;
+        os::Directory ownTo, ownParent;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(record.other);
-        if (!openParent(record.other, to, false) || !standing(to, name, entry)) return;
-        if (!stillTheSameEntry(to, name, record.identity)) return;
-        if (!openParent(record.path, parent, true)) return;
-        putBack(to, name, parent, paths::lastElement(record.path));
+        const os::Directory* to = openParent(record.other, ownTo, false);
+        if (!to || !standing(*to, name, entry) || !stillTheSameEntry(*to, name, record.identity)) return;
+        const os::Directory* parent = openParent(record.path, ownParent, true);
+        if (parent) putBack(*to, name, *parent, paths::lastElement(record.path));
     }
 
     void undoAttributes(const Journal::Record& record) {
-        os::Directory parent;
+        os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(record.path);
         const std::optional<uint64_t> old = hexNumber(record.other);
-        if (!old || !openParent(record.path, parent, false) || !standing(parent, name, entry)) return;
-        if (const os::Result set = retried([&] { return parent.setAttributes(name, static_cast<uint32_t>(*old)); }); !set)
+        const os::Directory* parent = old ? openParent(record.path, own, false) : nullptr;
+        if (!parent || !standing(*parent, name, entry)) return;
+        if (const os::Result set = retried([&] { return parent->setAttributes(name, static_cast<uint32_t>(*old)); });
+            !set)
             return failed(set);
         done("attributes of \"" + record.path + "\" set back to 0x" + record.other);
     }
 
     Journal::Outcome& outcome_;
+    // While the leftovers are removed: the directories opened so far, by path.
+    bool keepParentsOpen_ = false;
+    std::unordered_map<std::string, os::Directory> held_;
 };
 
 // The journal at `path` goes; where backups had to stay after a run's end, a journal naming
