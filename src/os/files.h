@@ -148,6 +148,8 @@ public:
     Result openExclusive(const std::string& name, bool create, AppendFile& out) const;
     // Which entry `name` is, itself (a link is not followed).
     Result identify(const std::string& name, FileIdentity& out) const;
+    // Which directory this is, whatever path it was opened by.
+    Result identity(FileIdentity& out) const;
 
     // The file or link `name` removed. A read-only file is refused, as Windows refuses it;
     // `listed` is its attribute word where a listing has just given it, which spares a look.

@@ -132,8 +132,19 @@ std::string keyOf(const std::string& scriptPath) {
     return key;
 }
 
+bool isKnownKind(const std::string& kind) {
+    for (const char* known : {kind::temporary, kind::notMade, kind::made, kind::aside, kind::moved, kind::attributes,
+                              kind::backupFolder, kind::committed})
+        if (kind == known) return true;
+    return false;
+}
+
 struct Parsed {
-    std::vector<Journal::Record> records;  // the intact ones, in their order
+    std::vector<Journal::Record> records;  // the last run's intact records, in their order
+    // What earlier runs left to remove: a journal that had to stay for its leftovers is
+    // continued by the next run, after a header of its own; those runs had all ended.
+    std::vector<Journal::Record> earlier;
+    bool headerIntact = false;  // the last run's header could be read
     bool undoable = false;
     bool committed = false;
     int damaged = 0;
@@ -145,7 +156,6 @@ struct Parsed {
 Parsed parse(const std::string& text) {
     Parsed parsed;
     size_t start = 0;
-    bool first = true;
     while (start < text.size()) {
         const size_t end = text.find('\n', start);
         if (end == std::string::npos) break;
@@ -162,18 +172,23 @@ Parsed parse(const std::string& text) {
                             checkOf(line.substr(0, line.size() - fields[4].size() - 1)) == fields[4];
         std::optional<std::string> path = intact ? unescaped(fields[1]) : std::nullopt;
         std::optional<std::string> other = intact ? unescaped(fields[2]) : std::nullopt;
-        if (!path || !other) {
+        const bool isHeader = path && other && fields[0] == header;
+        if (!path || !other || (!isHeader && !isKnownKind(fields[0]))) {
             ++parsed.damaged;
-            first = false;
             continue;
         }
         Journal::Record record{fields[0], *path, *other, fields[3]};
-        if (first && record.kind == header) {
+        if (isHeader) {
+            // A run that continues the journal of ended ones: theirs is only what is left.
+            for (Journal::Record& left : parsed.records)
+                if (left.kind == kind::temporary || left.kind == kind::backupFolder || left.kind == kind::notMade)
+                    parsed.earlier.push_back(std::move(left));
+            parsed.records.clear();
             parsed.undoable = record.path == "undoable";
-            first = false;
+            parsed.committed = false;
+            parsed.headerIntact = true;
             continue;
         }
-        first = false;
         if (record.kind == kind::committed) parsed.committed = true;
         parsed.records.push_back(std::move(record));
     }
@@ -258,25 +273,35 @@ public:
 
     // The temporaries of `records` that are still there; after a run's end (`runEnded`) also
     // its backup folders with what they hold: what the run was told to delete or replace.
-    // The backup folders that could not be removed are `kept`.
-    void removeLeftovers(const std::vector<Journal::Record>& records, bool runEnded, std::vector<std::string>& kept) {
+    // What cannot be removed yet (the old executable of a program still running) is `kept`
+    // for the next start and told in the outcome's `left`: the run's work stands all the same.
+    void removeLeftovers(const std::vector<Journal::Record>& records, bool runEnded,
+                         std::vector<Journal::Record>& kept) {
         // Nothing is renamed any more: each directory is opened once, however many it holds.
         keepParentsOpen_ = true;
+        leaving_ = runEnded;
         const std::vector<bool> withdrawn = withdrawnRecords(records);
         for (size_t i = 0; i < records.size(); ++i) {
+            const Journal::Record& record = records[i];
             if (withdrawn[i]) continue;
-            if (records[i].kind == kind::temporary) removeTemporary(records[i].path);
-            if (records[i].kind != kind::backupFolder || !runEnded || removeBackupFolder(records[i].path, true)) continue;
-            kept.push_back(records[i].path);
+            bool removed = true;
+            if (record.kind == kind::temporary) removed = removeTemporary(record.path);
+            if (record.kind == kind::backupFolder && runEnded) removed = removeBackupFolder(record.path, true);
+            if (removed) continue;
+            kept.push_back({record.kind, record.path, "", ""});
             // What stays after a run's end is the old version of a file still in use: the
             // system may remove it at the next restart, where it can.
-            os::removeAtRestart(records[i].path);
+            if (record.kind == kind::backupFolder) os::removeAtRestart(record.path);
         }
+        leaving_ = false;
     }
 
 private:
     void done(std::string line) { outcome_.done.push_back(std::move(line)); }
-    void failed(const os::Result& result) { outcome_.failures.push_back(result.failure()); }
+    // A step that failed: of the undo, or, while what an ended run left is removed, only that.
+    void failed(const os::Result& result) {
+        (leaving_ ? outcome_.left : outcome_.failures).push_back(result.failure());
+    }
 
     // The directory that holds `path`, opened into `own` (or held from before, while the
     // leftovers are removed). When it is not there, none: with nothing to do, or, where the
@@ -313,7 +338,11 @@ private:
             if (!os::isNotFound(identified.error())) failed(identified);
             return false;
         }
-        return recorded && identity == *recorded;
+        // Not the volume's number: Linux may number a volume anew at each start of the machine,
+        // and the path holds the place anyway.
+        if (recorded && identity.index == recorded->index && identity.birth == recorded->birth) return true;
+        done("left \"" + in.pathOf(name) + "\": it is not the entry this run made there");
+        return false;
     }
 
     // Removes what the run made: a file or link (read-only or not), or a directory it left
@@ -346,21 +375,28 @@ private:
         done("restored \"" + to.pathOf(toName) + "\"");
     }
 
-    void removeTemporary(const std::string& path) {
+    // False when it stands and could not be removed (told).
+    bool removeTemporary(const std::string& path) {
         os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
+        const size_t before = failureCount();
         const os::Directory* parent = openParent(path, own, false);
-        if (!parent || !standing(*parent, name, entry)) return;
-        if (removeMadeEntry(*parent, name, entry)) done("removed \"" + path + "\"");
+        if (!parent || !standing(*parent, name, entry)) return failureCount() == before;
+        if (!removeMadeEntry(*parent, name, entry)) return false;
+        done("removed \"" + path + "\"");
+        return true;
     }
+
+    size_t failureCount() const { return outcome_.failures.size() + outcome_.left.size(); }
 
     bool removeBackupFolder(const std::string& path, bool withContents) {
         os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
+        const size_t before = failureCount();
         const os::Directory* parent = openParent(path, own, false);
-        if (!parent || !standing(*parent, name, entry)) return outcome_.complete();
+        if (!parent || !standing(*parent, name, entry)) return failureCount() == before;
         os::Result removed;
         if (withContents) {
             removed = os::removeTree(*parent, name);
@@ -436,7 +472,9 @@ private:
         const std::string name = paths::lastElement(record.path);
         const std::optional<uint64_t> old = hexNumber(record.other);
         const os::Directory* parent = old ? openParent(record.path, own, false) : nullptr;
-        if (!parent || !standing(*parent, name, entry)) return;
+        // Only on the entry it was changed on: after a replacement is undone, the original
+        // stands there, whose word this is not.
+        if (!parent || !standing(*parent, name, entry) || !stillTheSameEntry(*parent, name, record.identity)) return;
         if (const os::Result set = retried([&] { return parent->setAttributes(name, static_cast<uint32_t>(*old)); });
             !set)
             return failed(set);
@@ -444,6 +482,8 @@ private:
     }
 
     Journal::Outcome& outcome_;
+    // While what an ended run left is removed: a step that fails is no failure of the undo.
+    bool leaving_ = false;
     // While the leftovers are removed: the directories opened so far, by path.
     bool keepParentsOpen_ = false;
     std::unordered_map<std::string, os::Directory> held_;
@@ -451,14 +491,14 @@ private:
 
 // The journal at `path` goes; where backups had to stay after a run's end, a journal naming
 // only them takes its place, for the next run to remove. A failure is told.
-void closeJournal(const std::string& path, const std::vector<std::string>& kept, Journal::Outcome& outcome) {
+void closeJournal(const std::string& path, const std::vector<Journal::Record>& kept, Journal::Outcome& outcome) {
     os::Directory directory;
     os::Result result = os::Directory::open(paths::directoryOf(path), directory);
     if (result && kept.empty()) {
         result = directory.removeFile(paths::lastElement(path));
     } else if (result) {
         std::string text = lineOf({header, "temporaries", "", ""});
-        for (const std::string& folder : kept) text += lineOf({kind::backupFolder, folder, "", ""});
+        for (const Journal::Record& record : kept) text += lineOf(record);
         const std::string temporary = os::temporaryName();
         result = directory.writeNewFile(temporary, text);
         if (result) result = directory.moveTo(temporary, directory, paths::lastElement(path), true);
@@ -548,21 +588,25 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
     }
     const Parsed parsed = parse(text);
     recovery.damagedRecords = parsed.damaged;
-    // A run that reached its end is not undone, whatever is left of its leftovers; only a
-    // run that could be undone recorded changes.
-    const bool undo = !parsed.committed && (parsed.undoable || holdsChanges(parsed.records));
+    // A run that reached its end is not undone, whatever is left of its leftovers. Only a run
+    // that could be undone recorded changes; one whose header is lost is taken for one, so
+    // that nothing it set aside is ever removed as an ended run's backups would be.
+    const bool undo = !parsed.committed &&
+                      (parsed.undoable || !parsed.headerIntact || holdsChanges(parsed.records));
     Undoer undoer(recovery);
     if (undo) undoer.undoAll(parsed.records);
     recovery.undone = undo && recovery.complete() && !recovery.done.empty();
-    std::vector<std::string> kept;
+    std::vector<Record> kept;
+    undoer.removeLeftovers(parsed.earlier, true, kept);
     if (recovery.complete()) undoer.removeLeftovers(parsed.records, !undo, kept);
-    // Where anything failed, the journal stays as it is, for the next start to try again.
-    if (!recovery.complete()) return recovery;
     held = os::AppendFile();  // Windows renames and removes no file that is held open
-    if (parsed.damaged > 0)
+    // A journal with damage is read no more, whatever came of it: kept beside for a look.
+    if (parsed.damaged > 0) {
         recovery.setAsideAs = setAsideDamaged(path, recovery);
-    else
-        closeJournal(path, kept, recovery);
+        return recovery;
+    }
+    // Where a step of the undo failed, the journal stays as it is, for the next start.
+    if (recovery.complete()) closeJournal(path, kept, recovery);
     return recovery;
 }
 
@@ -572,6 +616,15 @@ os::Result Journal::begin(const std::string& scriptPath, bool undoable) {
     os::Directory directory;
     if (os::Result opened = openJournalFolder(paths::directoryOf(path_), directory); !opened) return opened;
     if (os::Result locked = directory.openExclusive(paths::lastElement(path_), true, file_); !locked) return locked;
+    // What ended runs left that could not be removed yet stays in the journal, and goes with
+    // this run's own leftovers.
+    std::string text;
+    if (os::Result read = file_.readAll(text); !read) return read;
+    Parsed before = parse(text);
+    leftovers_ = std::move(before.earlier);
+    for (Record& record : before.records)
+        if (record.kind == kind::temporary || record.kind == kind::backupFolder || record.kind == kind::notMade)
+            leftovers_.push_back(std::move(record));
     undoable_ = undoable;
     const std::string backup = os::temporaryName();
     backupName_ = paths::withoutExtension(backup) + ".bak";
@@ -609,10 +662,10 @@ void Journal::dropLast() {
     records_.pop_back();
 }
 
-os::Result Journal::attributes(const std::string& path, uint32_t old) {
+os::Result Journal::attributes(const std::string& path, uint32_t old, const os::FileIdentity& identity) {
     char word[16];
     std::snprintf(word, sizeof word, "%08X", old);
-    return write({kind::attributes, path, word, ""}, undoable_);
+    return write({kind::attributes, path, word, identityText(identity)}, undoable_);
 }
 
 os::Result Journal::moved(const std::string& from, const std::string& to, const os::FileIdentity& identity) {
@@ -620,7 +673,11 @@ os::Result Journal::moved(const std::string& from, const std::string& to, const 
 }
 
 os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
-    const auto [slot, isNew] = backups_.try_emplace(in.path(), 0);
+    // One backup folder to a directory, by what the directory is: a script may name it by
+    // more than one path.
+    os::FileIdentity directory;
+    if (os::Result identified = in.identity(directory); !identified) return identified;
+    const auto [slot, isNew] = backups_.try_emplace(identityText(directory), 0);
     if (isNew) {
         const std::string folder = in.pathOf(backupName_);
         os::Result made = write({kind::backupFolder, folder, "", ""}, true);
@@ -657,19 +714,25 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
 
 bool Journal::insideMade(const std::string& path) const { return madePaths_.count(paths::parentOf(path)) != 0; }
 
-os::Result Journal::commit() {
+os::Result Journal::commit(Outcome& outcome) {
     if (!file_.isOpen()) return {};
     // Said first: from here on a start that finds this journal only removes what is left, and
-    // never undoes a run that reached its end. Once the mark is in the file it is what a later
-    // start reads, so a flush that fails after it changes nothing of the outcome: only a power
-    // cut before the disk has it could still undo the run, which leaves the old version whole.
+    // never undoes a run that reached its end.
     if (undoable_ && holdsChanges(records_)) {
         if (os::Result marked = file_.append(lineOf({kind::committed, "", "", ""})); !marked) return marked;
-        (void)file_.sync();  // see above
+        // Once the mark is in the file it is what a later start reads; but until it is on the
+        // disk a power cut could still undo the run, so its backups stay for the next start,
+        // which then finds the mark, or undoes the run with them.
+        if (os::Result synced = file_.sync(); !synced) {
+            outcome.left.push_back(synced.failure());
+            file_ = os::AppendFile();
+            return {};
+        }
     }
-    Outcome outcome;
-    std::vector<std::string> kept;
-    Undoer(outcome).removeLeftovers(records_, true, kept);
+    std::vector<Record> kept;
+    Undoer undoer(outcome);
+    undoer.removeLeftovers(leftovers_, true, kept);
+    undoer.removeLeftovers(records_, true, kept);
     file_ = os::AppendFile();  // Windows removes no file that is held open
     closeJournal(path_, kept, outcome);
     records_.clear();
@@ -681,11 +744,12 @@ Journal::Outcome Journal::rollBack() {
     if (!file_.isOpen()) return outcome;
     Undoer undoer(outcome);
     undoer.undoAll(records_);
-    std::vector<std::string> kept;
-    if (outcome.complete()) undoer.removeLeftovers(records_, false, kept);
     // Where a step failed, the journal stays, held until this process ends, for the next start
     // to try the undo again.
     if (!outcome.complete()) return outcome;
+    std::vector<Record> kept;
+    undoer.removeLeftovers(leftovers_, true, kept);
+    undoer.removeLeftovers(records_, false, kept);
     file_ = os::AppendFile();
     closeJournal(path_, kept, outcome);
     records_.clear();

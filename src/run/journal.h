@@ -28,7 +28,10 @@ public:
     // What undoing a run, or removing what it left, came to.
     struct Outcome {
         std::vector<std::string> done;       // one line for each change undone and each leftover removed
-        std::vector<os::Failure> failures;   // each step that could not be made; the journal then stays
+        std::vector<os::Failure> failures;   // each step of the undo that could not be made; the journal then stays
+        // What an ended run left that could not be removed yet: not a failure of the run, told
+        // in the log, and removed by the next start.
+        std::vector<os::Failure> left;
         bool complete() const { return failures.empty(); }
     };
 
@@ -69,7 +72,8 @@ public:
     // The last record's change did not happen after all (the rename it announced failed): an
     // undo in this run need not look for it. Its identity keeps a recovery from acting on it.
     void dropLast();
-    os::Result attributes(const std::string& path, uint32_t old);
+    // The attribute word of `path`, the entry `identity`, is about to change from `old`.
+    os::Result attributes(const std::string& path, uint32_t old, const os::FileIdentity& identity);
     os::Result moved(const std::string& from, const std::string& to, const os::FileIdentity& identity);
     // Moves `name` of `in` into the run's backup folder in that same directory (the same
     // volume: no data is copied), recorded first. The first entry set aside under a name keeps
@@ -85,9 +89,10 @@ public:
 
     // The run reached its end: the journal says so first, then the backups go, and the
     // journal. A backup that cannot be removed yet (the old executable of a program still
-    // running) is left for the next run. Fails, changing nothing, when the journal cannot say
-    // so: the run must then be undone, as a later start would take it for an interrupted one.
-    os::Result commit();
+    // running) is left for the next run, and told in `outcome`. Fails, changing nothing, when
+    // the journal cannot say so: the run must then be undone, as a later start would take it
+    // for an interrupted one.
+    os::Result commit(Outcome& outcome);
     // The run failed: every change undone in reverse order, then the backups and the journal
     // go; where an undo step fails, they stay for the next start, and the failure is told.
     Outcome rollBack();
@@ -110,8 +115,11 @@ private:
     bool undoable_ = false;
     std::string backupName_;
     std::vector<Record> records_;
+    // What ended runs left in the journal this run continues, to be removed with its own.
+    std::vector<Record> leftovers_;
     // What this run made, by path: what is made inside one of them needs no flush of its own.
     std::unordered_set<std::string> madePaths_;
-    // The backup folder of each directory that has one, and the number its last interim entry took.
+    // The backup folder of each directory that has one, by the directory's identity, and the
+    // number its last interim entry took.
     std::unordered_map<std::string, uint64_t> backups_;
 };

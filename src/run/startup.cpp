@@ -19,6 +19,11 @@
 
 namespace {
 
+// What an ended run left that could not be removed yet, in the log: the next start removes it.
+void logLeftovers(RunContext& run, const std::vector<os::Failure>& left) {
+    for (const os::Failure& failure : left) run.logEvent("  left for the next start: " + failureLine(failure));
+}
+
 // Every step of an undo that failed, in the log; the first in a box, with its reason. The
 // journal stays, so the next start tries again.
 void reportUndoFailures(RunContext& run, const std::vector<os::Failure>& failures) {
@@ -42,10 +47,12 @@ bool recoverInterruptedRun(RunContext& run) {
     }
     if (recovery.found) run.logEvent("the journal of an earlier run was found: \"" + recovery.journalPath + "\"");
     for (const std::string& done : recovery.done) run.logEvent("  " + done);
+    logLeftovers(run, recovery.left);
     if (recovery.damagedRecords > 0) {
-        run.logEvent("  " + std::to_string(recovery.damagedRecords) +
-                     " damaged records were not acted on; the journal is kept as \"" + recovery.setAsideAs + "\"");
-        if (recovery.complete()) run.showNotice(MessageId::JournalDamaged, {recovery.setAsideAs});
+        run.logEvent("  " + std::to_string(recovery.damagedRecords) + " damaged records were not acted on" +
+                     (recovery.setAsideAs.empty() ? std::string()
+                                                  : "; the journal is kept as \"" + recovery.setAsideAs + "\""));
+        run.showNotice(MessageId::JournalDamaged, {recovery.setAsideAs.empty() ? recovery.journalPath : recovery.setAsideAs});
     }
     if (!recovery.complete()) {
         reportUndoFailures(run, recovery.failures);
@@ -89,7 +96,10 @@ bool beginJournal(RunContext& run) {
 void finishJournal(RunContext& run) {
     if (!run.journal.isOpen()) return;
     if (run.outcome == RunOutcome::Completed || !run.journal.undoable()) {
-        const os::Result committed = run.journal.commit();
+        Journal::Outcome ended;
+        const os::Result committed = run.journal.commit(ended);
+        for (const std::string& line : ended.done) run.logEvent("  " + line);
+        logLeftovers(run, ended.left);
         if (committed) return;
         run.outcome = RunOutcome::CommandFailed;
         run.showError(MessageId::NoJournal, {}, &committed.failure());
@@ -169,6 +179,21 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
     return readUpdaterSection(run) && beginJournal(run);
 }
 
+namespace {
+
+// A failure that escaped a command: the run ends as a failed command does, with a last box
+// that the box itself cannot keep from ending.
+void failedUnexpectedly(RunContext& run, MessageId id, const std::string& what) noexcept {
+    run.outcome = RunOutcome::CommandFailed;
+    try {
+        run.showError(id, {what});
+    } catch (...) {
+        // Nothing is left to tell it with; the exit code still says it.
+    }
+}
+
+}  // namespace
+
 void runUpdater(RunContext& run, const char* arguments, const std::string& modulePath) {
     const uint64_t started = os::steadyMilliseconds();
     // Whatever escapes a command ends the run as a failed command does, never the process:
@@ -176,13 +201,23 @@ void runUpdater(RunContext& run, const char* arguments, const std::string& modul
     try {
         if (startup(run, arguments, modulePath)) runMain(run);
     } catch (const std::bad_alloc&) {
-        run.outcome = RunOutcome::CommandFailed;
-        run.showError(MessageId::OutOfMemory, {"UPDATER"});
+        failedUnexpectedly(run, MessageId::OutOfMemory, "UPDATER");
     } catch (const std::exception& unexpected) {
-        run.outcome = RunOutcome::CommandFailed;
-        run.showError(MessageId::UnexpectedFailure, {unexpected.what()});
+        failedUnexpectedly(run, MessageId::UnexpectedFailure, unexpected.what());
+    } catch (...) {
+        failedUnexpectedly(run, MessageId::UnexpectedFailure, "?");
     }
     run.procedures.freeAll();
-    finishJournal(run);
-    logSummary(run, os::steadyMilliseconds() - started);
+    try {
+        finishJournal(run);
+    } catch (...) {
+        // The undo itself could not go on: the journal stays for the next start, as after any
+        // undo that does not finish.
+        if (run.journal.undoable() && run.outcome != RunOutcome::Completed) run.outcome = RunOutcome::UndoIncomplete;
+    }
+    try {
+        logSummary(run, os::steadyMilliseconds() - started);
+    } catch (...) {
+        // Only the log's last lines are lost; the run's outcome stands.
+    }
 }

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <thread>
 
+#include "os/fault_injection.h"
 #include "os/files.h"
 #include "os/system.h"
 #include "support/test_support.h"
@@ -70,7 +72,9 @@ TEST(Journal, NothingOfItOutlivesTheRunsEnd) {
         makeAsTheRunDoes(journal, dir, "a.txt", false);
         makeAsTheRunDoes(journal, dir, "new", true);
         if (commit) {
-            EXPECT_TRUE(journal.commit());
+            Journal::Outcome ended;
+            EXPECT_TRUE(journal.commit(ended));
+            EXPECT_TRUE(ended.left.empty());
         } else {
             const Journal::Outcome undone = journal.rollBack();
             EXPECT_TRUE(undone.complete());
@@ -96,8 +100,10 @@ TEST(Journal, ACutLastLineIsNeverActedOn) {
     os::FileIdentity kept;
     ASSERT_TRUE(held.identify("kept.txt", kept));
     journal = Journal();  // the run dies here: its journal stays
-    // No line end: the crash came while it was written.
-    appendToJournal(script, recordLine("made\t" + dir / "kept.txt" + "\t\t" + identityText(kept)).substr(0, 30));
+    // A record whole but for its line end: the crash came while it was written.
+    std::string cut = recordLine("made\t" + dir / "kept.txt" + "\t\t" + identityText(kept));
+    cut.pop_back();
+    appendToJournal(script, cut);
     const Journal::Recovery recovery = Journal::recover(script);
     EXPECT_TRUE(recovery.found);
     EXPECT_TRUE(recovery.undone);
@@ -222,8 +228,104 @@ TEST(Journal, AJournalItsRunStillHoldsIsLeftAlone) {
     EXPECT_TRUE(fileExists(dir / "being-made.txt"));
     Journal another;
     EXPECT_EQ(another.begin(script, true).error(), os::InUseByAnotherRun);
-    EXPECT_TRUE(running.commit());
+    Journal::Outcome ended;
+    EXPECT_TRUE(running.commit(ended));
     EXPECT_FALSE(journalExists(script));
+}
+
+// The system call that removes a file, which a test fails to keep a backup folder in place.
+#ifdef _WIN32
+constexpr const char* removingCall = "SetFileInformationByHandle";
+#else
+constexpr const char* removingCall = "unlinkat";
+#endif
+
+void failRemovals(bool fail) {
+    if (!fail) return os::faults::setInjector({});
+    os::faults::setInjector([](const char* call) -> std::optional<os::faults::Fault> {
+        if (std::string(call) == removingCall) return os::faults::Fault::AccessDenied;
+        return std::nullopt;
+    });
+}
+
+bool holdsTemporaryNames(const std::string& folder) {
+    std::vector<os::FoundEntry> entries;
+    os::Directory held;
+    return os::Directory::open(folder, held) && held.list("~upd*", entries) && !entries.empty();
+}
+
+// What a run that reached its end could not remove yet (the old executable of a program still
+// running) holds up no later start: each runs its script, and the first that can removes it.
+// Where the journal that names it is continued by a run that is killed, the next start undoes
+// that run alone, never what the ended one did.
+TEST(Journal, WhatAnEndedRunCouldNotRemoveNeverHoldsUpTheNextStart) {
+    TempDir dir;
+    const LocalAppDataIn appData(dir / "appdata");
+    const std::string script = dir / "patch.ini";
+    writeFile(dir / "old.exe", "old program");
+    writeFile(script, "[UPDATER]\nNAME=T\nPROC=Del\nROLLBACK=1\n[Del]\nMODE=DELETE\nFILE=<Src>\\old.exe\n");
+    failRemovals(true);
+    EXPECT_EQ(startUpdater(dir / "patch.exe").outcome, RunOutcome::Completed);
+    writeFile(script, "[UPDATER]\nNAME=T\nPROC=Make\nROLLBACK=1\n[Make]\nMODE=MAKEDIR\nDIR=<Src>\\made\n");
+    EXPECT_EQ(startUpdater(dir / "patch.exe").outcome, RunOutcome::Completed);
+    failRemovals(false);
+    EXPECT_TRUE(fileExists(dir / "made"));
+    EXPECT_TRUE(holdsTemporaryNames(dir.path()));  // the backup folder, still there
+    {
+        Journal killed;
+        ASSERT_TRUE(killed.begin(script, true));
+        makeAsTheRunDoes(killed, dir, "new.txt", false);
+    }
+    const Journal::Recovery recovery = Journal::recover(script);
+    EXPECT_TRUE(recovery.complete());
+    EXPECT_FALSE(fileExists(dir / "new.txt"));
+    EXPECT_FALSE(fileExists(dir / "old.exe")) << "what an ended run deleted came back";
+    EXPECT_FALSE(holdsTemporaryNames(dir.path()));
+    EXPECT_FALSE(journalExists(script));
+}
+
+// A directory the script names in two ways is one directory, with one backup folder.
+TEST(Journal, ADirectoryNamedTwoWaysHasOneBackupFolder) {
+    TempDir dir;
+    const LocalAppDataIn appData(dir / "appdata");
+    writeFile(dir / "app\\a.txt", "old a");
+    writeFile(dir / "app\\b.txt", "old b");
+    writeFile(dir / "patch.ini", "[UPDATER]\nNAME=T\nPROC=One,Two\nROLLBACK=1\n[One]\nMODE=DELETE\nFILE=<Src>\\app\\a.txt\n"
+                                 "[Two]\nMODE=DELETE\nFILE=<Src>\\.\\app\\b.txt\n");
+    EXPECT_EQ(startUpdater(dir / "patch.exe").outcome, RunOutcome::Completed);
+    EXPECT_FALSE(fileExists(dir / "app\\a.txt"));
+    EXPECT_FALSE(fileExists(dir / "app\\b.txt"));
+    EXPECT_FALSE(holdsTemporaryNames(dir / "app"));
+}
+
+// Damage the undo needed still leaves the next start free: what could not be undone is told
+// once, and the journal is kept aside.
+TEST(Journal, DamageTheUndoNeededIsToldOnceAndNeverTrapsTheNextStart) {
+    TempDir dir;
+    const LocalAppDataIn appData(dir / "appdata");
+    writeFile(dir / "a.txt", "old");
+    const std::string script = dir / "patch.ini";
+    {
+        Journal journal;
+        ASSERT_TRUE(journal.begin(script, true));
+        os::Directory held;
+        ASSERT_TRUE(os::Directory::open(dir.path(), held));
+        ASSERT_TRUE(journal.setAside(held, "a.txt"));
+        makeAsTheRunDoes(journal, dir, "a.txt", false);
+    }
+    std::string text = readFile(Journal::pathFor(script));
+    const size_t made = text.find("\nmade\t");
+    ASSERT_NE(made, std::string::npos);
+    text[made + 3] ^= 1;
+    writeFile(Journal::pathFor(script), text);
+    const Journal::Recovery first = Journal::recover(script);
+    EXPECT_EQ(first.damagedRecords, 1);
+    EXPECT_FALSE(first.complete());  // the old a.txt cannot go back over the new one
+    EXPECT_FALSE(first.setAsideAs.empty());
+    EXPECT_FALSE(journalExists(script));
+    const Journal::Recovery second = Journal::recover(script);
+    EXPECT_FALSE(second.found);
+    EXPECT_TRUE(second.complete());
 }
 
 TEST(Journal, SetAsidesWhoseRecordsAPowerCutLostAreRestored) {

@@ -10,6 +10,8 @@
 
 #include "commands/command_kinds.h"
 #include "run/messages.h"
+#include "os/shell.h"
+#include "run/startup.h"
 #include "run/symbols.h"
 
 namespace fs = std::filesystem;
@@ -91,6 +93,27 @@ std::string readFile(const std::string& scriptPath) {
 }
 
 bool fileExists(const std::string& scriptPath) { return fs::exists(nativePath(scriptPath)); }
+
+LocalAppDataIn::LocalAppDataIn(std::string folder) : folder_(std::move(folder)) {
+    fs::create_directories(nativePath(folder_));
+    os::setShellLookups({[this](int id, std::string& out) {
+                             out = folder_;
+                             return id == 0x1C;
+                         },
+                         {}});
+}
+
+LocalAppDataIn::~LocalAppDataIn() { os::setShellLookups({}); }
+
+Started startUpdater(const std::string& executable, const std::string& arguments) {
+    BoxRecorder recorder;
+    RunContext run;
+    run.kinds = commandKinds();
+    runUpdater(run, arguments.c_str(), executable);
+    Started started{run.outcome, {}};
+    for (const RecordedBox& box : recorder.boxes()) started.boxes.push_back(messagePart(box.text));
+    return started;
+}
 
 ScriptFixture::ScriptFixture(const std::string& scriptText) {
     writeFile(dir_ / "patch.ini", scriptText);

@@ -60,6 +60,28 @@ bool fileExists(const std::string& scriptPath);
 // The file system form of a script path on this build ("/" on POSIX).
 std::string nativePath(const std::string& scriptPath);
 
+// While alive, the user's local application data (where journals go) is `folder`, made here
+// when missing, instead of the real one.
+class LocalAppDataIn {
+public:
+    explicit LocalAppDataIn(std::string folder);
+    ~LocalAppDataIn();
+    LocalAppDataIn(const LocalAppDataIn&) = delete;
+    LocalAppDataIn& operator=(const LocalAppDataIn&) = delete;
+
+private:
+    std::string folder_;
+};
+
+// The updater started on the script beside `executable` (script form), as its entry point
+// starts it, with `arguments` as its command line; every box recorded and answered by
+// default. Its outcome (the exit code of an unattended run) and its boxes' messages.
+struct Started {
+    RunOutcome outcome;
+    std::vector<std::string> boxes;
+};
+Started startUpdater(const std::string& executable, const std::string& arguments = "");
+
 // A script beside a pretend executable in a fresh directory, with a run of its own: the
 // run's paths point at it, its symbols are built and every command kind is known.
 class ScriptFixture {

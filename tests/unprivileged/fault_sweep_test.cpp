@@ -340,6 +340,8 @@ public:
         ++runs_;
         const std::string what = "call " + std::to_string(at) + " (" + calls_[at - 1] + ") failing with " +
                                  os::faults::faultName(fault) + ": ";
+        // A run makes the same calls as the reference run, or the position means nothing.
+        if (!plan.injected) violation(what + "no call was failed: the run made other calls than the reference run");
         // "Not found" tells the updater an entry is gone when it is not: acting on that is right,
         // so the tree need not be the new version where it says it succeeded.
         const bool toldWrongly = fault == Fault::NotFound;

@@ -7,11 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "commands/command_kinds.h"
 #include "commands/file/file_trees.h"
-#include "os/shell.h"
-#include "run/run_context.h"
-#include "run/startup.h"
 
 namespace {
 
@@ -30,28 +26,11 @@ void setMode(const std::string& path, const char* octal) {
 #endif
 }
 
-struct Started {
-    RunOutcome outcome;
-    std::vector<std::string> boxes;  // each box's message, without the lines a failure adds
-};
-
-Started startUpdater(const TempDir& dir, const std::string& script) {
+// The updater started on `script` beside it in `dir`, with its journal there too.
+Started startIn(const TempDir& dir, const std::string& script) {
     writeFile(dir / "patch.ini", script);
-    // The journal in the test's own folder, as the user's application data.
-    fs::create_directories(nativePath(dir / "appdata"));
-    os::setShellLookups({[&dir](int folder, std::string& out) {
-                             out = dir / "appdata";
-                             return folder == 0x1C;
-                         },
-                         {}});
-    BoxRecorder recorder;
-    RunContext run;
-    run.kinds = commandKinds();
-    runUpdater(run, "", dir / "patch.exe");
-    os::setShellLookups({});
-    Started started{run.outcome, {}};
-    for (const RecordedBox& box : recorder.boxes()) started.boxes.push_back(messagePart(box.text));
-    return started;
+    const LocalAppDataIn appData(dir / "appdata");
+    return startUpdater(dir / "patch.exe");
 }
 
 TEST(Permissions, ADirectoryThatCannotBeOpenedIsNeverTakenForMissing) {
@@ -69,7 +48,7 @@ TEST(Permissions, ADirectoryThatCannotBeOpenedIsNeverTakenForMissing) {
                                file_trees::section("Delete", "DELETE", {{"FILE", "<Src>\\app\\locked\\inside.txt"}});
     // Written and entered, but not listed: a look at anything in it is refused.
     setMode(dir / "app\\locked", "0300");
-    const Started started = startUpdater(dir, script);
+    const Started started = startIn(dir, script);
     setMode(dir / "app\\locked", "0700");
 
     // The delete failed, and the run was undone.
@@ -101,7 +80,7 @@ TEST(Permissions, AMoveAcrossVolumesWhoseOriginalCannotBeRemovedFailsAndLeavesOn
         file_trees::writeTree(dir.path(), {{"app\\kept.txt", "kept"}});
         // The original can be read, but its folder takes nothing away.
         setMode(stage, "0555");
-        const Started started = startUpdater(
+        const Started started = startIn(
             dir, std::string("[UPDATER]\nNAME=Cross\nPROC=Move\n") + (rollback ? "ROLLBACK=1\n" : "") +
                      file_trees::section("Move", "MOVE", {{"FROM", stage + "\\one.dat"}, {"TO", "<Src>\\app\\one.dat"}}));
         setMode(stage, "0700");

@@ -60,6 +60,7 @@ as_user env HOME="$base" TMPDIR="$base/tmp" TMP="$base/tmp" TEMP="$base/tmp" \
 if [ -n "$results" ] && [ -f "$base/results.xml" ]; then
   target=${results#xml:}
   target=${target#Z:}
+  mkdir -p "$(dirname "$target")"
   cp "$base/results.xml" "$target"
 fi
 exit $status

@@ -24,7 +24,8 @@ std::string bytes(uint64_t size) { return " (" + std::to_string(size) + " bytes)
 // A failure that names a place of the updater's own (a temporary name, a backup folder, or
 // what lies inside one) told about `path`, the one the user knows; any other stays as it is.
 os::Result toldAbout(const os::Result& result, const std::string& own, const std::string& path) {
-    if (result || !paths::isWithin(result.failure().path, own)) return result;
+    // A place not named yet (no backup folder made) stands for nothing.
+    if (result || paths::lastElement(own).empty() || !paths::isWithin(result.failure().path, own)) return result;
     return result.about(path);
 }
 
@@ -190,8 +191,11 @@ os::Result FileActions::setAttributes(const os::Directory& in, const std::string
     Journal& journal = run_.journal;
     if (journal.undoable()) {
         os::FoundEntry old;
+        os::FileIdentity identity;
         if (os::Result looked = in.look(name, old); !looked) return looked;
-        if (os::Result recorded = journal.attributes(in.pathOf(name), old.attributes); !recorded) return recorded;
+        if (os::Result identified = in.identify(name, identity); !identified) return identified;
+        if (os::Result recorded = journal.attributes(in.pathOf(name), old.attributes, identity); !recorded)
+            return recorded;
     }
     os::Result set = in.setAttributes(name, attributes);
     if (!set) return set;
@@ -213,6 +217,8 @@ os::Result FileActions::writeFile(const os::Directory& in, const std::string& na
     // through.
     return makeInPlace(in, name, replacing, true, [&](const std::string& as) {
         os::Result written = write(as);
+        // A name someone else took is theirs: only what this write began is removed.
+        if (!written && os::isAlreadyThere(written.error())) return written;
         if (written) written = in.syncFile(as);
         if (!written) discard(in, as);
         return written;

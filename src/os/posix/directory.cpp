@@ -20,6 +20,7 @@
 #include "os/posix/system_calls.h"
 #include "os/posix/trusted_path.h"
 #include "os/posix/wildcard.h"
+#include "text/script_path.h"
 
 namespace os {
 using detail::CallError;
@@ -115,7 +116,7 @@ Result Directory::open(const std::string& path, Directory& out) {
 
 bool Directory::isOpen() const { return impl_ && impl_->fd.valid(); }
 
-std::string Directory::pathOf(const std::string& name) const { return path_ + "\\" + name; }
+std::string Directory::pathOf(const std::string& name) const { return paths::join(path_, name); }
 
 Result Directory::list(const std::string& pattern, std::vector<FoundEntry>& out) const {
     out.clear();
@@ -146,6 +147,17 @@ Result Directory::identify(const std::string& name, FileIdentity& out) const {
     if (sys::statx(impl_->fd.get(), name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &own) != 0)
         return failure(Operation::Look, pathOf(name), failedCall("statx"));
     // An inode number is given again as soon as one is free; the birth time tells the two apart.
+    const uint64_t birth = (own.stx_mask & STATX_BTIME)
+                               ? uint64_t(own.stx_btime.tv_sec) * 1000000000u + own.stx_btime.tv_nsec
+                               : 0;
+    out = {(uint64_t(own.stx_dev_major) << 32) | own.stx_dev_minor, own.stx_ino, birth};
+    return {};
+}
+
+Result Directory::identity(FileIdentity& out) const {
+    struct statx own;
+    if (sys::statx(impl_->fd.get(), "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &own) != 0)
+        return failure(Operation::Look, path_, failedCall("statx"));
     const uint64_t birth = (own.stx_mask & STATX_BTIME)
                                ? uint64_t(own.stx_btime.tv_sec) * 1000000000u + own.stx_btime.tv_nsec
                                : 0;

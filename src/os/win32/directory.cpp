@@ -239,7 +239,7 @@ Result Directory::open(const std::string& path, Directory& out) {
 
 bool Directory::isOpen() const { return impl_ && impl_->handle.valid(); }
 
-std::string Directory::pathOf(const std::string& name) const { return path_ + "\\" + name; }
+std::string Directory::pathOf(const std::string& name) const { return paths::join(path_, name); }
 
 Result Directory::list(const std::string& pattern, std::vector<FoundEntry>& out) const {
     out.clear();
@@ -279,6 +279,15 @@ Result Directory::identify(const std::string& name, FileIdentity& out) const {
     // entry from an old one. The creation time is no birth: a name the system saw leave a
     // moment ago hands its creation time on to whatever comes to stand under it, by a rename
     // too, which is just how a replacement takes its place.
+    out = {information.dwVolumeSerialNumber,
+           (uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow, 0};
+    return {};
+}
+
+Result Directory::identity(FileIdentity& out) const {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!sys::GetFileInformationByHandle(impl_->handle.get(), &information))
+        return lastFailure(Operation::Look, path_, "GetFileInformationByHandle");
     out = {information.dwVolumeSerialNumber,
            (uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow, 0};
     return {};

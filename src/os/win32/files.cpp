@@ -81,7 +81,9 @@ Result fileAttributes(const std::string& path, uint32_t& attributes) {
 uint32_t attributesOf(const std::string& path) { return sys::GetFileAttributesW(detail::systemPath(path).c_str()); }
 
 bool isNotFound(ErrorCode error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_NETPATH ||
+    // A share that cannot be reached (ERROR_BAD_NETPATH) may well hold the entry: that is a
+    // failure. A name no entry can have is one nothing has.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
            error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME;
 }
 
