@@ -49,7 +49,7 @@ bool hasEnded(uint32_t id) {
 bool readLink(const std::string& path, std::string& target) {
     std::string buffer(256, '\0');
     for (;;) {
-        const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
+        const ssize_t n = detail::sys::readlink(path.c_str(), buffer.data(), buffer.size());
         if (n < 0) return false;
         if (static_cast<size_t>(n) < buffer.size()) {
             target.assign(buffer.data(), static_cast<size_t>(n));
@@ -65,7 +65,7 @@ std::string withoutDeletedMark(const std::string& target) {
     static const std::string mark = " (deleted)";
     struct stat info;
     if (target.size() > mark.size() && target.compare(target.size() - mark.size(), mark.size(), mark) == 0 &&
-        lstat(target.c_str(), &info) != 0)
+        detail::sys::lstat(target.c_str(), &info) != 0)
         return target.substr(0, target.size() - mark.size());
     return target;
 }
@@ -95,14 +95,16 @@ int pollTimeout(const Deadline& deadline) {
     return left > INT_MAX ? INT_MAX : static_cast<int>(left);
 }
 
-bool processGone(uint32_t id) { return (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) || hasEnded(id); }
+bool processGone(uint32_t id) {
+    return (detail::sys::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) || hasEnded(id);
+}
 
 WaitOutcome waitOnDescriptor(int fd, uint32_t limitMs) {
     const Deadline deadline(limitMs);
     for (;;) {
         pollfd entry{fd, POLLIN, 0};
         const int timeout = pollTimeout(deadline);
-        const int ready = poll(&entry, 1, timeout);
+        const int ready = detail::sys::poll(&entry, 1, timeout);
         if (ready > 0) return WaitOutcome::Ended;
         if (ready < 0 && errno != EINTR) return WaitOutcome::Failed;
         if (ready == 0 && !deadline.forever() && deadline.remainingMs() == 0) return WaitOutcome::TimedOut;
@@ -181,7 +183,7 @@ struct ProcessList::Impl {
     uint32_t current = 0;
 };
 
-ProcessList::ProcessList() : impl_(std::make_unique<Impl>()) { impl_->proc = opendir("/proc"); }
+ProcessList::ProcessList() : impl_(std::make_unique<Impl>()) { impl_->proc = detail::sys::opendir("/proc"); }
 
 ProcessList::~ProcessList() {
     if (impl_->proc) closedir(impl_->proc);
@@ -191,7 +193,9 @@ bool ProcessList::ok() const { return impl_->proc != nullptr; }
 
 bool ProcessList::next() {
     if (!impl_->proc) return false;
-    while (const dirent* entry = readdir(impl_->proc)) {
+    // A listing of /proc that fails part-way ends the list where it is: what is running can
+    // only be told as far as the system tells it.
+    while (const dirent* entry = detail::sys::readdir(impl_->proc)) {
         const char* name = entry->d_name;
         if (*name == '\0' || std::strspn(name, "0123456789") != std::strlen(name)) continue;
         const unsigned long id = std::strtoul(name, nullptr, 10);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "os/posix/native_path.h"
+#include "os/posix/system_calls.h"
 #include "os/system.h"
 
 namespace os {
@@ -20,7 +21,7 @@ std::string modulePath() {
     // The link's target can be longer than any fixed area; grow until it fits.
     std::string target(256, '\0');
     for (;;) {
-        const ssize_t n = readlink("/proc/self/exe", target.data(), target.size());
+        const ssize_t n = detail::sys::readlink("/proc/self/exe", target.data(), target.size());
         if (n < 0) return {};
         if (static_cast<size_t>(n) < target.size()) {
             target.resize(static_cast<size_t>(n));
@@ -42,7 +43,7 @@ std::string systemDirectory() { return "\\usr\\bin"; }
 bool randomBytes(void* out, size_t size) {
     auto* bytes = static_cast<unsigned char*>(out);
     while (size > 0) {
-        const ssize_t n = ::getrandom(bytes, size, 0);
+        const ssize_t n = detail::sys::getrandom(bytes, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;

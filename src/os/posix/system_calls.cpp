@@ -4,6 +4,8 @@
 #include "os/posix/system_calls.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -34,8 +36,9 @@ struct Entry {
     std::span<const Fault> faults;
 };
 
-// fcntl, flock, pipe2, fork, waitpid and pidfd_open are in the table but fail in no way the
-// layer could do anything about but report, so a sweep leaves them alone.
+// fcntl, flock, pipe2, fork, waitpid, pidfd_open, kill, poll and getrandom are in the table
+// but fail in no way the layer could do anything about but report, so a sweep leaves them
+// alone; neither does it fail what the process lookup reads of /proc.
 constexpr Entry table[] = {
     {"open", opening},       {"openat", opening},       {"close", ioOnly},         {"read", ioOnly},        {"pread", ioOnly},
     {"write", writing},      {"fsync", writing},        {"fstat", ioOnly},         {"fstatat", looking},       {"statx", looking},
@@ -157,6 +160,22 @@ DIR* fdopendir(int fd) { return refused("fdopendir") ? nullptr : ::fdopendir(fd)
 dirent* readdir(DIR* directory) { return refused("readdir") ? nullptr : ::readdir(directory); }
 
 char* realpath(const char* path) { return refused("realpath") ? nullptr : ::realpath(path, nullptr); }
+
+ssize_t readlink(const char* path, char* buffer, size_t size) {
+    return refused("readlink") ? -1 : ::readlink(path, buffer, size);
+}
+
+int lstat(const char* path, struct stat* out) { return refused("lstat") ? -1 : ::lstat(path, out); }
+
+DIR* opendir(const char* path) { return refused("opendir") ? nullptr : ::opendir(path); }
+
+int kill(pid_t process, int signal) { return refused("kill") ? -1 : ::kill(process, signal); }
+
+int poll(struct pollfd* entries, unsigned long count, int timeout) {
+    return refused("poll") ? -1 : ::poll(entries, count, timeout);
+}
+
+ssize_t getrandom(void* buffer, size_t size) { return refused("getrandom") ? -1 : ::getrandom(buffer, size, 0); }
 
 int pipe2(int ends[2], int flags) { return refused("pipe2") ? -1 : ::pipe2(ends, flags); }
 

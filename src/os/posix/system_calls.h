@@ -5,6 +5,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -63,6 +64,12 @@ DIR* fdopendir(int fd);
 // nullptr both at the end and on failure; errno tells them apart, as with readdir itself.
 dirent* readdir(DIR* directory);
 char* realpath(const char* path);
+ssize_t readlink(const char* path, char* buffer, size_t size);
+int lstat(const char* path, struct stat* out);
+DIR* opendir(const char* path);
+int kill(pid_t process, int signal);
+int poll(struct pollfd* entries, unsigned long count, int timeout);
+ssize_t getrandom(void* buffer, size_t size);
 int pipe2(int ends[2], int flags);
 pid_t fork();
 pid_t waitpid(pid_t child, int* status, int options);
