@@ -453,7 +453,14 @@ private:
         const os::Directory* backup = openParent(record.other, ownBackup, false);
         if (!backup || !standing(*backup, name, entry)) return;
         const os::Directory* parent = openParent(record.path, ownParent, true);
-        if (parent) putBack(*backup, name, *parent, paths::lastElement(record.path));
+        if (!parent) return;
+        // What took its place, where the record names it, goes first: it is the run's.
+        const std::string original = paths::lastElement(record.path);
+        os::FoundEntry replacement;
+        if (!record.identity.empty() && standing(*parent, original, replacement) &&
+            stillTheSameEntry(*parent, original, record.identity) && !removeMadeEntry(*parent, original, replacement))
+            return;
+        putBack(*backup, name, *parent, original);
     }
 
     void undoMoved(const Journal::Record& record) {
@@ -646,10 +653,9 @@ os::Result Journal::notMade(const std::string& path) {
     return write({kind::notMade, path, "", ""}, false);
 }
 
-os::Result Journal::made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity,
-                         bool replacing) {
+os::Result Journal::made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity) {
     if (!undoable_) return {};
-    const bool durable = !replacing && !insideMade(path);
+    const bool durable = !insideMade(path);
     if (os::Result recorded = write({kind::made, path, temporary, identityText(identity)}, durable); !recorded)
         return recorded;
     madePaths_.insert(path);
@@ -672,12 +678,17 @@ os::Result Journal::moved(const std::string& from, const std::string& to, const 
     return write({kind::moved, from, to, identityText(identity)}, undoable_);
 }
 
-os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
+os::Result Journal::setAside(const os::Directory& in, const std::string& name, const os::FileIdentity* replacement) {
     // One backup folder to a directory, by what the directory is: a script may name it by
-    // more than one path.
-    os::FileIdentity directory;
-    if (os::Result identified = in.identity(directory); !identified) return identified;
-    const auto [slot, isNew] = backups_.try_emplace(identityText(directory), 0);
+    // more than one path. Each path is asked once.
+    auto known = directoryKeys_.find(in.path());
+    if (known == directoryKeys_.end()) {
+        os::FileIdentity directory;
+        if (os::Result identified = in.identity(directory); !identified) return identified;
+        known = directoryKeys_.emplace(in.path(), identityText(directory)).first;
+    }
+    const auto [slot, isNew] = backups_.try_emplace(known->second, 0);
+    const std::string replacedBy = replacement ? identityText(*replacement) : std::string();
     if (isNew) {
         const std::string folder = in.pathOf(backupName_);
         os::Result made = write({kind::backupFolder, folder, "", ""}, true);
@@ -698,7 +709,8 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     const os::Result looked = backup.look(name, there);
     if (!looked && !os::isNotFound(looked.error())) return looked;
     if (!looked) {
-        if (os::Result recorded = write({kind::aside, in.pathOf(name), backup.pathOf(name), ""}, false); !recorded)
+        if (os::Result recorded = write({kind::aside, in.pathOf(name), backup.pathOf(name), replacedBy}, false);
+            !recorded)
             return recorded;
         return in.moveTo(name, backup, name, false);
     }
@@ -707,7 +719,8 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name) {
     os::Directory interim;
     if (os::Result opened = backup.openChild(backupName_, interim); !opened) return opened;
     const std::string number = std::to_string(++slot->second);
-    if (os::Result recorded = write({kind::aside, in.pathOf(name), interim.pathOf(number), ""}, true); !recorded)
+    if (os::Result recorded = write({kind::aside, in.pathOf(name), interim.pathOf(number), replacedBy}, true);
+        !recorded)
         return recorded;
     return in.moveTo(name, interim, number, false);
 }

@@ -64,11 +64,11 @@ public:
     // It was not made: whatever stands under that name is not the run's.
     os::Result notMade(const std::string& path);
     // The entry the run made at `temporary`, which is `identity`, is about to take the name
-    // `path`, where nothing stands. Undone by removing it while it is still that entry. Where it
-    // takes the place of an entry just set aside (`replacing`), or lies in a directory the run
-    // made, its record needs no flush of its own, as the set-aside's or the directory's does not.
-    os::Result made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity,
-                    bool replacing);
+    // `path`, where nothing stands. Undone by removing it while it is still that entry. In a
+    // directory the run made its record needs no flush of its own, as the directory's own
+    // undo waits for it. (One that takes the place of an entry set aside is named by the
+    // set-aside's record instead.)
+    os::Result made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity);
     // The last record's change did not happen after all (the rename it announced failed): an
     // undo in this run need not look for it. Its identity keeps a recovery from acting on it.
     void dropLast();
@@ -78,7 +78,10 @@ public:
     // Moves `name` of `in` into the run's backup folder in that same directory (the same
     // volume: no data is copied), recorded first. The first entry set aside under a name keeps
     // it there, and its record is not flushed: the folder alone says where it goes back to.
-    os::Result setAside(const os::Directory& in, const std::string& name);
+    // `replacement`: the entry the run made that is about to take its place, which the undo
+    // removes first while it is still that entry.
+    os::Result setAside(const os::Directory& in, const std::string& name,
+                        const os::FileIdentity* replacement = nullptr);
 
     // True when `path` lies in a directory this run made: a record of what is made there needs
     // no flush of its own, as the directory's own undo waits for it.
@@ -122,4 +125,6 @@ private:
     // The backup folder of each directory that has one, by the directory's identity, and the
     // number its last interim entry took.
     std::unordered_map<std::string, uint64_t> backups_;
+    // The identity text of each directory path set aside from so far.
+    std::unordered_map<std::string, std::string> directoryKeys_;
 };

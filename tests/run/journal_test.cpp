@@ -54,7 +54,7 @@ void makeAsTheRunDoes(Journal& journal, const TempDir& dir, const std::string& n
         ASSERT_TRUE(held.writeNewFile(temporary, "made by the run"));
     os::FileIdentity identity;
     ASSERT_TRUE(held.identify(temporary, identity));
-    ASSERT_TRUE(journal.made(dir / name, dir / temporary, identity, false));
+    ASSERT_TRUE(journal.made(dir / name, dir / temporary, identity));
     ASSERT_TRUE(held.moveTo(temporary, held, name, false));
 }
 

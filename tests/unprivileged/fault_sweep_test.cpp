@@ -146,10 +146,12 @@ std::vector<Scenario> scenarios() {
     return {
         {"copy_delete_move_makedir",
          section("Copy", "COPY", {{"FROM", "<Src>\\new"}, {"TO", "<Src>\\app"}}) +
+             // A file the run replaced, replaced again: set aside a second time under its name.
+             section("Again", "COPY", {{"FROM", "<Src>\\new\\bin\\lib.dll"}, {"TO", "<Src>\\app\\bin\\lib.dll"}}) +
              section("Delete", "DELETE", {{"FILE", "<Src>\\app\\old,<Src>\\app\\single.txt"}}) +
              section("Move", "MOVE", {{"FROM", "<Src>\\app\\move"}, {"TO", "<Src>\\app\\moved"}}) +
              section("Make", "MAKEDIR", {{"DIR", "<Src>\\app\\logs\\2024"}}),
-         "Copy,Delete,Move,Make", installedApplication(), {}, {"new\\bin\\readonly.cfg"}},
+         "Copy,Again,Delete,Move,Make", installedApplication(), {}, {"new\\bin\\readonly.cfg"}},
         {"move_across_volumes",
          section("One", "MOVE", {{"FROM", "{other}\\stage\\one.dat"}, {"TO", "<Src>\\app\\data\\one.dat"}}) +
              section("Over", "MOVE", {{"FROM", "{other}\\stage\\*.txt"}, {"TO", "<Src>\\app\\docs\\"}}) +

@@ -76,16 +76,18 @@ os::Result FileActions::place(const os::Directory& in, const std::string& name, 
         if (!replacing) return in.moveTo(temporary, in, name, false);
         return retried([&] { return in.moveTo(temporary, in, name, true); });
     }
-    // The old one is set aside first; the new one then takes a name nobody holds, recorded
-    // as the entry it is, so that an undo removes it and nothing that comes to stand there.
-    if (replacing)
-        if (os::Result aside = retried([&] { return journal.setAside(in, name); }); !aside) return aside;
+    // The new one takes a name nobody holds, recorded as the entry it is, so that an undo
+    // removes it and nothing that comes to stand there: where it replaces another, by the
+    // record that sets the old one aside first.
     os::FileIdentity identity;
     if (os::Result identified = in.identify(temporary, identity); !identified) return identified;
-    if (os::Result recorded = journal.made(in.pathOf(name), in.pathOf(temporary), identity, replacing); !recorded)
+    if (replacing) {
+        if (os::Result aside = retried([&] { return journal.setAside(in, name, &identity); }); !aside) return aside;
+    } else if (os::Result recorded = journal.made(in.pathOf(name), in.pathOf(temporary), identity); !recorded) {
         return recorded;
+    }
     os::Result placed = in.moveTo(temporary, in, name, false);
-    if (!placed) journal.dropLast();
+    if (!placed && !replacing) journal.dropLast();
     return placed;
 }
 
