@@ -21,11 +21,11 @@ Result removeListed(const Directory& in, const FoundEntry& entry) {
             for (const FoundEntry& below : entries)
                 if (Result removed = removeListed(inside, below); !removed) return removed;
         }
-        if (readOnly) (void)in.setAttributes(entry.name, AttributeNormal);
+        if (readOnly) (void)in.setAttributes(entry.name, AttributeNormal);  // else the removal fails, and says why
         return in.removeChild(entry.name);
     }
     if (readOnly && !isLinkWord(entry.attributes)) {
-        (void)in.setAttributes(entry.name, AttributeNormal);
+        (void)in.setAttributes(entry.name, AttributeNormal);  // else the removal fails, and says why
         return in.removeFile(entry.name);
     }
     return in.removeFile(entry.name, entry.attributes);

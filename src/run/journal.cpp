@@ -375,14 +375,24 @@ private:
         done("restored \"" + to.pathOf(toName) + "\"");
     }
 
+    // What stands at `path`, in the directory it is found through (`own`, or one held from
+    // before): none when nothing stands there, or when that cannot be told (`told` then).
+    const os::Directory* whatStands(const std::string& path, os::Directory& own, os::FoundEntry& entry, bool& told) {
+        const size_t before = failureCount();
+        const os::Directory* parent = openParent(path, own, false);
+        if (parent && standing(*parent, paths::lastElement(path), entry)) return parent;
+        told = failureCount() != before;
+        return nullptr;
+    }
+
     // False when it stands and could not be removed (told).
     bool removeTemporary(const std::string& path) {
         os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
-        const size_t before = failureCount();
-        const os::Directory* parent = openParent(path, own, false);
-        if (!parent || !standing(*parent, name, entry)) return failureCount() == before;
+        bool told = false;
+        const os::Directory* parent = whatStands(path, own, entry, told);
+        if (!parent) return !told;
         if (!removeMadeEntry(*parent, name, entry)) return false;
         done("removed \"" + path + "\"");
         return true;
@@ -394,9 +404,9 @@ private:
         os::Directory own;
         os::FoundEntry entry;
         const std::string name = paths::lastElement(path);
-        const size_t before = failureCount();
-        const os::Directory* parent = openParent(path, own, false);
-        if (!parent || !standing(*parent, name, entry)) return failureCount() == before;
+        bool told = false;
+        const os::Directory* parent = whatStands(path, own, entry, told);
+        if (!parent) return !told;
         os::Result removed;
         if (withContents) {
             removed = os::removeTree(*parent, name);

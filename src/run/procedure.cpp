@@ -67,7 +67,7 @@ Procedure* ProcedureStack::top() const { return procedures_.empty() ? nullptr : 
 int ProcedureStack::remove(const Procedure* procedure) {
     for (auto it = procedures_.rbegin(); it != procedures_.rend(); ++it) {
         if (it->get() == procedure) {
-            (void)it->release();
+            (void)it->release();  // the caller owns the procedure from here on
             procedures_.erase(std::next(it).base());
             break;
         }

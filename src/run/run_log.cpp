@@ -31,5 +31,5 @@ void RunLog::write(std::string_view event) {
             line += c;
     }
     line += '\n';
-    (void)file_.append(line);
+    (void)file_.append(line);  // a log that can no longer be written changes nothing of the update
 }

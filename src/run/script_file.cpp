@@ -52,8 +52,7 @@ bool Script::readString(const char* section, const char* key, Text& out) const {
 bool Script::readInt(const char* section, const char* key, int& out) const {
     Text value;
     if (!readString(section, key, value)) return false;
-    // Whether "%d" matched is deliberately not asked: the old value then stands.
-    (void)std::sscanf(value.c_str(), "%d", &out);
+    (void)std::sscanf(value.c_str(), "%d", &out);  // no number: the old value stands, as the profile reads it
     return true;
 }
 

@@ -160,8 +160,7 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
 
     run.modulePath.assign(modulePath.c_str());
     run.scriptPath = scriptPathFor(run.modulePath);
-    // A log that cannot be opened changes nothing of the update: it runs as without one.
-    if (switches.logged) (void)run.log.open(switches.logPath);
+    if (switches.logged) (void)run.log.open(switches.logPath);  // without one, the update runs as ever
     if (!pathExists(run.scriptPath)) {
         logHeader(run, false);
         run.showError(MessageId::FileNotFound, {run.scriptPath});

@@ -104,6 +104,18 @@ private:
     std::vector<os::Directory> targets_;
 };
 
+// The entry `from` names carried to `to` as one entry: a file or a link, or, moved, a whole
+// directory; anything at `to` makes it fail, but a copy over a file replaces it.
+os::Result transferEntry(FileActions& actions, const Text& from, const Text& to, bool moves) {
+    os::Directory source, target;
+    std::string name, toName;
+    os::FoundEntry entry;
+    if (os::Result r = openParent(from, source, name); !r) return r;
+    if (os::Result r = source.look(name, entry); !r) return r;
+    if (os::Result r = openParent(to, target, toName); !r) return r;
+    return moves ? actions.move(source, entry, target, toName, false) : actions.copy(source, entry, target, toName);
+}
+
 }  // namespace
 
 os::Result transferItem(RunContext& run, const Text& from, const Text& to, const TransferKind& kind) {
@@ -117,14 +129,7 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
     if (os::Result looked = isPlainDirectory(bareFrom, directory); !looked) return looked;
     if (!directory && lastElement(from).countOf("*") == 0) {
         if (os::Result r = createPath(run, parentPath(to)); !r) return r;
-        os::Directory source, target;
-        std::string name, toName;
-        os::FoundEntry entry;
-        if (os::Result r = openParent(from, source, name); !r) return r;
-        if (os::Result r = source.look(name, entry); !r) return r;
-        if (os::Result r = openParent(to, target, toName); !r) return r;
-        return kind.moves ? actions.move(source, entry, target, toName, false)
-                          : actions.copy(source, entry, target, toName);
+        return transferEntry(actions, from, to, kind.moves);
     }
 
     // A directory's contents go into `to` itself ("D:\dst\" is the directory "D:\dst"); a
@@ -141,13 +146,7 @@ os::Result transferItem(RunContext& run, const Text& from, const Text& to, const
         if (os::Result looked = lookAtPath(targetRoot, attributes); !looked) return looked;
         if (attributes == os::InvalidAttributes) {
             if (os::Result r = createPath(run, parentPath(targetRoot)); !r) return r;
-            os::Directory sourceParent, targetParent;
-            std::string name, targetName;
-            os::FoundEntry entry;
-            if (os::Result r = openParent(source, sourceParent, name); !r) return r;
-            if (os::Result r = sourceParent.look(name, entry); !r) return r;
-            if (os::Result r = openParent(targetRoot, targetParent, targetName); !r) return r;
-            const os::Result moved = actions.move(sourceParent, entry, targetParent, targetName, false);
+            const os::Result moved = transferEntry(actions, source, targetRoot, true);
             // Another volume, or a name taken meanwhile: entry by entry, below.
             if (moved || (!os::isCrossVolume(moved.error()) && !os::isAlreadyThere(moved.error()))) return moved;
         }

@@ -32,8 +32,7 @@ bool listedBefore(const FoundEntry& x, const FoundEntry& y) {
 }
 
 struct DirCloser {
-    // The listing was only read: a failure to close it changes nothing of what it gave.
-    void operator()(DIR* d) const { (void)::closedir(d); }
+    void operator()(DIR* d) const { (void)::closedir(d); }  // only read: its closing changes nothing it gave
 };
 
 }  // namespace

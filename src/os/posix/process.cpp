@@ -284,7 +284,7 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     if (child < 0) {
         const int error = errno;
         (void)close(report[0]);  // neither end was used
-        (void)close(report[1]);
+        (void)close(report[1]);  // nor this one
         return notStarted(error, "fork");
     }
     if (child == 0) {
@@ -309,7 +309,7 @@ Result startProcess(const std::string& program, const std::string& parameters, c
         execv(path.c_str(), argv.data());
         reportAndExit(report[1]);
     }
-    (void)close(report[1]);  // the child's end: ours is only read
+    (void)close(report[1]);  // the child's end; ours is only read
     int error = 0;
     ssize_t n;
     do n = detail::sys::read(report[0], &error, sizeof error);
@@ -320,7 +320,7 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     if (n != 0) {
         // The program did not start; what its child's end shows is the failure to report,
         // whether or not the child can still be collected.
-        (void)waitForChild(child);
+        (void)waitForChild(child);  // collected if it can be: the failure to start is what counts
         return n > 0 ? notStarted(error, "execv") : notStarted(readError, "read");
     }
     // Without the wait for the end, this only collects the short-lived middle process.

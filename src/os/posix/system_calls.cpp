@@ -91,8 +91,7 @@ int openat(int dirfd, const char* path, int flags, mode_t mode) {
 int close(int fd) {
     if (!refused("close")) return ::close(fd);
     const int error = errno;
-    // Its result is the injected one: the descriptor goes all the same, as after a real failure.
-    (void)::close(fd);
+    (void)::close(fd);  // the injected failure is the result: the descriptor goes, as after a real one
     errno = error;
     return -1;
 }

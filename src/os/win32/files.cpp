@@ -96,7 +96,8 @@ bool isCrossVolume(ErrorCode error) { return error == ERROR_NOT_SAME_DEVICE; }
 bool isHeldByAnother(ErrorCode error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 void removeAtRestart(const std::string& path) {
-    (void)sys::MoveFileExW(detail::systemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // Without the rights to ask, the next start of the updater removes it instead.
+    (void)sys::MoveFileExW(detail::systemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);  // see above
 }
 
 // The Restart Manager tells which programs hold a file; its library is loaded from the system

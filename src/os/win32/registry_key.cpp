@@ -30,8 +30,7 @@ void RegistryKey::close() {
 DWORD RegistryKey::valueSize(const char* name) {
     if (!handle_) return 0;
     DWORD size = 0;
-    // A missing value leaves the size at 0, which is all the callers need to know.
-    (void)sys::RegQueryValueExW(handle_, widen(name ? name : "").c_str(), nullptr, nullptr, nullptr, &size);
+    (void)sys::RegQueryValueExW(handle_, widen(name ? name : "").c_str(), nullptr, nullptr, nullptr, &size);  // missing: 0
     return size;
 }
 
