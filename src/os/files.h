@@ -169,6 +169,9 @@ public:
     Result copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable = false) const;
     // The file `name` on the disk itself (a link: nothing to do).
     Result syncFile(const std::string& name) const;
+    // The attributes of the entry `name` (a file or a directory) on the disk; where the file
+    // system journals them in order, as NTFS does, there is nothing to do.
+    Result syncAttributes(const std::string& name) const;
     // The directory's own entries (names made, renamed, removed) on the disk itself.
     Result sync() const;
     // Whether `name` may be replaced: ok when nothing is there, or a file or link that is

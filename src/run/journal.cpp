@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <set>
+#include <unordered_set>
 
 #include "os/script_source.h"
 #include "os/shell.h"
@@ -411,10 +413,13 @@ private:
         if (withContents) {
             removed = os::removeTree(*parent, name);
         } else {
-            // The interim folder inside it, which bears its own name, first.
+            // What went back out of it is on the disk first: a power cut must not take the
+            // folder away while what it held is not yet where it belongs. Then the interim
+            // folder inside it, which bears its own name.
             os::Directory backup;
             os::FoundEntry interim;
-            removed = parent->openChild(name, backup);
+            removed = parent->sync();
+            if (removed) removed = parent->openChild(name, backup);
             if (removed && standing(backup, name, interim)) removed = removeEmptyDirectory(backup, name, interim.attributes);
             backup = os::Directory();
             if (removed) removed = removeEmptyDirectory(*parent, name, entry.attributes);
@@ -508,7 +513,58 @@ private:
 
 // The journal at `path` goes; where backups had to stay after a run's end, a journal naming
 // only them takes its place, for the next run to remove. A failure is told.
-void closeJournal(const std::string& path, const std::vector<Journal::Record>& kept, Journal::Outcome& outcome) {
+// Every name the records' steps changed (made, set aside, moved, put back, removed), and every
+// entry whose attributes they set, on the disk. Before a run's end is marked, and before a
+// journal goes, this is what keeps a power cut from leaving part of a run that no start would
+// then undo or finish. A directory no longer there (a later step moved it) holds nothing to
+// put there.
+os::Result putOnDisk(const std::vector<Journal::Record>& records) {
+    std::set<std::string> directories;
+    std::set<std::string> entries;
+    for (const Journal::Record& record : records) {
+        if (record.kind == kind::attributes) {
+            entries.insert(record.path);
+        } else if (record.kind != kind::committed && record.kind != kind::notMade) {
+            directories.insert(paths::parentOf(record.path));
+            if (record.kind != kind::temporary && record.kind != kind::backupFolder)
+                directories.insert(paths::parentOf(record.other));
+        }
+    }
+    for (const std::string& path : directories) {
+        os::Directory directory;
+        const os::Result opened = os::Directory::open(path, directory);
+        if (!opened && os::isNotFound(opened.error())) continue;
+        if (!opened) return opened;
+        if (os::Result synced = directory.sync(); !synced) return synced;
+    }
+    for (const std::string& path : entries) {
+        os::Directory directory;
+        const os::Result opened = os::Directory::open(paths::parentOf(path), directory);
+        if (!opened && os::isNotFound(opened.error())) continue;
+        if (!opened) return opened;
+        const os::Result synced = directory.syncAttributes(paths::lastElement(path));
+        if (!synced && !os::isNotFound(synced.error())) return synced;
+    }
+    return {};
+}
+
+// What an undo put back, on the disk before the backup folders it came from go: a power cut
+// must not take a folder away while what went back out of it is not yet where it belongs.
+void settle(const std::vector<Journal::Record>& records, Journal::Outcome& outcome) {
+    if (!outcome.complete()) return;
+    if (os::Result durable = putOnDisk(records); !durable) outcome.failures.push_back(durable.failure());
+}
+
+// The journal goes once what its runs did and undid is on the disk; where leftovers had to
+// stay, a journal naming only them takes its place.
+void closeJournal(const std::string& path, std::initializer_list<const std::vector<Journal::Record>*> worked,
+                  const std::vector<Journal::Record>& kept, Journal::Outcome& outcome) {
+    for (const std::vector<Journal::Record>* records : worked) {
+        if (os::Result durable = putOnDisk(*records); !durable) {
+            outcome.failures.push_back(durable.failure());
+            return;
+        }
+    }
     os::Directory directory;
     os::Result result = os::Directory::open(paths::directoryOf(path), directory);
     if (result && kept.empty()) {
@@ -518,6 +574,7 @@ void closeJournal(const std::string& path, const std::vector<Journal::Record>& k
         for (const Journal::Record& record : kept) text += lineOf(record);
         const std::string temporary = os::temporaryName();
         result = directory.writeNewFile(temporary, text);
+        if (result) result = directory.syncFile(temporary);
         if (result) result = directory.moveTo(temporary, directory, paths::lastElement(path), true);
         // Only what was just written under a name nobody could know is removed; the failure
         // that counts is the one told below.
@@ -558,6 +615,8 @@ os::Result openJournalFolder(const std::string& folder, os::Directory& out) {
     if (os::Result made = openJournalFolder(parent, up); !made) return made;
     const os::Result made = up.createChild(paths::lastElement(folder));
     if (!made && !os::isAlreadyThere(made.error())) return made;
+    if (made)
+        if (os::Result synced = up.sync(); !synced) return synced;
     return os::Directory::open(folder, out);
 }
 
@@ -611,7 +670,10 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
     const bool undo = !parsed.committed &&
                       (parsed.undoable || !parsed.headerIntact || holdsChanges(parsed.records));
     Undoer undoer(recovery);
-    if (undo) undoer.undoAll(parsed.records);
+    if (undo) {
+        undoer.undoAll(parsed.records);
+        settle(parsed.records, recovery);
+    }
     recovery.undone = undo && recovery.complete() && !recovery.done.empty();
     std::vector<Record> kept;
     undoer.removeLeftovers(parsed.earlier, true, kept);
@@ -623,7 +685,7 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
         return recovery;
     }
     // Where a step of the undo failed, the journal stays as it is, for the next start.
-    if (recovery.complete()) closeJournal(path, kept, recovery);
+    if (recovery.complete()) closeJournal(path, {&parsed.earlier, &parsed.records}, kept, recovery);
     return recovery;
 }
 
@@ -645,18 +707,25 @@ os::Result Journal::begin(const std::string& scriptPath, bool undoable) {
     undoable_ = undoable;
     const std::string backup = os::temporaryName();
     backupName_ = paths::withoutExtension(backup) + ".bak";
-    return write({header, undoable ? "undoable" : "temporaries", scriptPath, ""}, undoable);
+    if (os::Result written = write({header, undoable ? "undoable" : "temporaries", scriptPath, ""}, true); !written)
+        return written;
+    // The journal's own name on the disk before anything it records happens.
+    return directory.sync();
 }
 
 os::Result Journal::write(const Record& record, bool durable) {
     if (!file_.isOpen()) return {};
     if (os::Result written = file_.append(lineOf(record)); !written) return written;
     if (record.kind != header) records_.push_back(record);
+#ifdef CRASH_TEST_LEAVE_OUT_JOURNAL_FLUSH  // only in a build the crash explorer must catch
+    durable = false;
+#endif
     if (durable) return file_.sync();
     return {};
 }
 
-os::Result Journal::temporary(const std::string& path) { return write({kind::temporary, path, "", ""}, false); }
+// On the disk before the name is taken, so that no power cut leaves a temporary nobody knows.
+os::Result Journal::temporary(const std::string& path) { return write({kind::temporary, path, "", ""}, true); }
 
 os::Result Journal::notMade(const std::string& path) {
     // Recovery reads the withdrawal from the file; this run forgets the record at once.
@@ -665,27 +734,21 @@ os::Result Journal::notMade(const std::string& path) {
 
 os::Result Journal::made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity) {
     if (!undoable_) return {};
-    const bool durable = !insideMade(path);
-    if (os::Result recorded = write({kind::made, path, temporary, identityText(identity)}, durable); !recorded)
-        return recorded;
-    madePaths_.insert(path);
-    return {};
+    return write({kind::made, path, temporary, identityText(identity)}, true);
 }
 
 void Journal::dropLast() {
-    if (records_.empty()) return;
-    madePaths_.erase(records_.back().path);
-    records_.pop_back();
+    if (!records_.empty()) records_.pop_back();
 }
 
 os::Result Journal::attributes(const std::string& path, uint32_t old, const os::FileIdentity& identity) {
     char word[16];
     std::snprintf(word, sizeof word, "%08X", old);
-    return write({kind::attributes, path, word, identityText(identity)}, undoable_);
+    return write({kind::attributes, path, word, identityText(identity)}, true);
 }
 
 os::Result Journal::moved(const std::string& from, const std::string& to, const os::FileIdentity& identity) {
-    return write({kind::moved, from, to, identityText(identity)}, undoable_);
+    return write({kind::moved, from, to, identityText(identity)}, true);
 }
 
 os::Result Journal::setAside(const os::Directory& in, const std::string& name, const os::FileIdentity* replacement) {
@@ -707,6 +770,9 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name, c
             // A folder of that name that is not this run's is never taken for one; the
             // failure to make it is the one reported.
             if (!made) (void)notMade(folder);  // see above
+            // On the disk before anything goes into it: what a power cut left in a folder
+            // whose own name was lost could never go back.
+            else made = in.sync();
         }
         if (!made) {
             backups_.erase(slot);
@@ -719,29 +785,41 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name, c
     const os::Result looked = backup.look(name, there);
     if (!looked && !os::isNotFound(looked.error())) return looked;
     if (!looked) {
-        if (os::Result recorded = write({kind::aside, in.pathOf(name), backup.pathOf(name), replacedBy}, false);
+        // Set aside under its own name, it needs no record on the disk to go back; but the entry
+        // that is to take its place must be known before it can.
+        if (os::Result recorded =
+                write({kind::aside, in.pathOf(name), backup.pathOf(name), replacedBy}, replacement != nullptr);
             !recorded)
             return recorded;
-        return in.moveTo(name, backup, name, false);
+        return putAside(in, name, backup, name, replacement != nullptr);
     }
-    if (slot->second == 0)
+    if (slot->second == 0) {
         if (os::Result made = backup.createChild(backupName_); !made && !os::isAlreadyThere(made.error())) return made;
+        if (os::Result synced = backup.sync(); !synced) return synced;  // as the backup folder's own
+    }
     os::Directory interim;
     if (os::Result opened = backup.openChild(backupName_, interim); !opened) return opened;
     const std::string number = std::to_string(++slot->second);
     if (os::Result recorded = write({kind::aside, in.pathOf(name), interim.pathOf(number), replacedBy}, true);
         !recorded)
         return recorded;
-    return in.moveTo(name, interim, number, false);
+    return putAside(in, name, interim, number, replacement != nullptr);
 }
 
-bool Journal::insideMade(const std::string& path) const { return madePaths_.count(paths::parentOf(path)) != 0; }
+// Where another entry is to take the name, the old one is on the disk in its backup folder
+// before that can happen: no power cut may leave the name taken and the old entry nowhere.
+os::Result Journal::putAside(const os::Directory& in, const std::string& name, const os::Directory& backup,
+                             const std::string& as, bool replaced) {
+    if (os::Result moved = in.moveTo(name, backup, as, false); !moved) return moved;
+    return replaced ? backup.sync() : os::Result();
+}
 
 os::Result Journal::commit(Outcome& outcome) {
     if (!file_.isOpen()) return {};
     // Said first: from here on a start that finds this journal only removes what is left, and
     // never undoes a run that reached its end.
     if (undoable_ && holdsChanges(records_)) {
+        if (os::Result durable = putOnDisk(records_); !durable) return durable;
         if (os::Result marked = file_.append(lineOf({kind::committed, "", "", ""})); !marked) return marked;
         // Once the mark is in the file it is what a later start reads; but until it is on the
         // disk a power cut could still undo the run, so its backups stay for the next start,
@@ -757,7 +835,7 @@ os::Result Journal::commit(Outcome& outcome) {
     undoer.removeLeftovers(leftovers_, true, kept);
     undoer.removeLeftovers(records_, true, kept);
     file_ = os::AppendFile();  // Windows removes no file that is held open
-    closeJournal(path_, kept, outcome);
+    closeJournal(path_, {&leftovers_, &records_}, kept, outcome);
     records_.clear();
     return {};
 }
@@ -767,6 +845,7 @@ Journal::Outcome Journal::rollBack() {
     if (!file_.isOpen()) return outcome;
     Undoer undoer(outcome);
     undoer.undoAll(records_);
+    settle(records_, outcome);
     // Where a step failed, the journal stays, held until this process ends, for the next start
     // to try the undo again.
     if (!outcome.complete()) return outcome;
@@ -774,7 +853,7 @@ Journal::Outcome Journal::rollBack() {
     undoer.removeLeftovers(leftovers_, true, kept);
     undoer.removeLeftovers(records_, false, kept);
     file_ = os::AppendFile();
-    closeJournal(path_, kept, outcome);
+    closeJournal(path_, {&leftovers_, &records_}, kept, outcome);
     records_.clear();
     return outcome;
 }

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "os/files.h"
@@ -79,13 +78,10 @@ public:
     // volume: no data is copied), recorded first. The first entry set aside under a name keeps
     // it there, and its record is not flushed: the folder alone says where it goes back to.
     // `replacement`: the entry the run made that is about to take its place, which the undo
-    // removes first while it is still that entry.
+    // removes first while it is still that entry; that record is on the disk first.
     os::Result setAside(const os::Directory& in, const std::string& name,
                         const os::FileIdentity* replacement = nullptr);
 
-    // True when `path` lies in a directory this run made: a record of what is made there needs
-    // no flush of its own, as the directory's own undo waits for it.
-    bool insideMade(const std::string& path) const;
     // The name of this run's backup folders, which no walk of the run may see; empty while
     // nothing was set aside.
     std::string backupFolderName() const { return backups_.empty() ? std::string() : backupName_; }
@@ -110,6 +106,8 @@ public:
 
 private:
     os::Result write(const Record& record, bool durable);
+    os::Result putAside(const os::Directory& in, const std::string& name, const os::Directory& backup,
+                        const std::string& as, bool replaced);
     // Removes this run's journal, or where backups had to stay, leaves one naming only them.
     void close(const std::vector<std::string>& kept);
 
@@ -121,7 +119,6 @@ private:
     // What ended runs left in the journal this run continues, to be removed with its own.
     std::vector<Record> leftovers_;
     // What this run made, by path: what is made inside one of them needs no flush of its own.
-    std::unordered_set<std::string> madePaths_;
     // The backup folder of each directory that has one, by the directory's identity, and the
     // number its last interim entry took.
     std::unordered_map<std::string, uint64_t> backups_;

@@ -40,15 +40,20 @@ os::Result withBothPaths(const os::Result& result, const std::string& first, con
 
 FileActions::~FileActions() {
     // The new content of each file was on the disk before it took its name, so a power cut
-    // before this leaves the old file or the new one, whole, either way; a directory that
-    // cannot be put on the disk now changes nothing of that.
-    for (const std::string& path : renamedIn_) {
+    // before this leaves the old file or the new one, whole, either way; after it the
+    // command's changes stay. A directory that cannot be put on the disk now changes nothing
+    // of the first.
+    for (const std::string& path : changedIn_) {
         os::Directory directory;
         if (os::Directory::open(path, directory)) (void)directory.sync();  // see above
     }
 }
 
 void FileActions::log(const std::string& event) { run_.logEvent("  " + event); }
+
+void FileActions::changed(const os::Directory& in) {
+    if (!run_.journal.undoable()) changedIn_.insert(in.path());
+}
 
 void FileActions::skipped(const std::string& path, const char* why) {
     if (run_.log.isOpen()) log("skipped " + quoted(path) + ": " + why);
@@ -97,7 +102,11 @@ os::Result FileActions::makeInPlace(const os::Directory& in, const std::string& 
     const std::string target = in.pathOf(name);
     // A new name in a run that is not undone needs no detour: a make that fails part-way
     // removes what it made, and the creation refuses a taken name.
-    if (!replacing && !beside && !journal.undoable()) return make(name);
+    if (!replacing && !beside && !journal.undoable()) {
+        os::Result made = make(name);
+        if (made) changed(in);
+        return made;
+    }
     for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
         const std::string temporary = os::temporaryName();
         if (os::Result recorded = journal.temporary(in.pathOf(temporary)); !recorded) return recorded;
@@ -110,7 +119,7 @@ os::Result FileActions::makeInPlace(const os::Directory& in, const std::string& 
         if (!made) return toldAbout(made, in.pathOf(temporary), target);
         os::Result placed = place(in, name, temporary, replacing);
         if (!placed) discard(in, temporary);
-        if (placed && replacing) renamedIn_.insert(in.path());
+        if (placed) changed(in);
         return toldAbout(toldAbout(placed, in.pathOf(temporary), target), in.pathOf(unseen()), target);
     }
     return os::Result::fail(os::Operation::Create, target, os::TemporaryNamesTaken);
@@ -130,6 +139,10 @@ os::Result FileActions::findReplaceable(const os::Directory& in, const std::stri
 os::Result FileActions::createDirectory(const os::Directory& in, const std::string& name) {
     os::Result made = makeInPlace(in, name, false, false, [&](const std::string& as) { return in.createChild(as); });
     if (!made) return made;
+    // What an undoable run puts inside is recorded by the path the folder has now: that name
+    // reaches the disk first, or a power cut could leave what is inside where no undo looks.
+    if (run_.journal.undoable())
+        if (os::Result synced = in.sync(); !synced) return synced;
     madeHere_.insert(in.pathOf(name));
     ++run_.counters.directoriesCreated;
     if (run_.log.isOpen()) log("created directory " + quoted(in.pathOf(name)));
@@ -144,6 +157,7 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
         removed = retried([&] { return journal.setAside(in, entry.name); });
     } else {
         removed = retried([&] { return in.removeFile(entry.name, entry.attributes); });
+        if (removed) changed(in);
     }
     if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(entry.name));
     ++run_.counters.filesDeleted;
@@ -169,6 +183,7 @@ os::Result FileActions::removeDirectory(const os::Directory& in, const std::stri
         removed = retried([&] { return journal.setAside(in, name); });
     } else {
         removed = retried([&] { return in.removeChild(name); });
+        if (removed) changed(in);
     }
     if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(name));
     ++run_.counters.directoriesRemoved;
@@ -232,9 +247,10 @@ os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& so
     bool replacing = false;
     if (os::Result found = findReplaceable(to, toName, replacing); !found)
         return withBothPaths(found, to.pathOf(toName), from.pathOf(source.name));
-    // The new content of a replacement reaches the disk before it takes the old file's name.
+    // The new content reaches the disk before it takes its name: a replacement's before the
+    // old file's is gone, every copy's before the run can say it is done.
     const os::Result copied = makeInPlace(to, toName, replacing, false, [&](const std::string& as) {
-        return from.copyTo(source.name, to, as, replacing);
+        return from.copyTo(source.name, to, as, true);
     });
     if (!copied) return withBothPaths(copied, to.pathOf(toName), from.pathOf(source.name));
     if (created) *created = !replacing;
@@ -286,7 +302,10 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
             !(source.attributes & os::AttributeReadOnly))
             if (os::Result synced = from.syncFile(source.name); !synced) return withBothPaths(synced, origin, target);
         moved = retried([&] { return from.moveTo(source.name, to, toName, replace); });
-        if (moved && replace) renamedIn_.insert(to.path());
+        if (moved) {
+            changed(from);
+            changed(to);
+        }
     }
     if (moved) {
         ++run_.counters.entriesMoved;
@@ -299,10 +318,16 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     bool created = false;
     const os::Result copied = replace ? copy(from, source, to, toName, &created)
                                       : makeInPlace(to, toName, false, false, [&](const std::string& as) {
-                                            return from.copyTo(source.name, to, as);
+                                            return from.copyTo(source.name, to, as, true);
                                         });
     if (!copied) return withBothPaths(copied, target, origin);
     if (!replace) created = true;
+    // The copy's name on the disk before the original goes: a power cut then leaves the file
+    // in one place or in both, never in none.
+    if (os::Result synced = to.sync(); !synced) {
+        if (created && !journal.undoable()) discard(to, toName);
+        return withBothPaths(synced, target, origin);
+    }
     if (os::Result removed = removeAfterCopy(from, source); !removed) {
         // The file must not end up in two places while the move is reported as failed: a copy
         // that took a free name is taken back (an undoable run's undo does it for its own).

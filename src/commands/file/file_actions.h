@@ -79,10 +79,13 @@ private:
     os::Result findReplaceable(const os::Directory& in, const std::string& name, bool& replacing);
     os::Result removeAfterCopy(const os::Directory& from, const os::FoundEntry& source);
     void log(const std::string& event);
+    // Notes a directory whose names this command changed, to be put on the disk at its end.
+    void changed(const os::Directory& in);
 
     RunContext& run_;
-    // The directories where a file took another's name since they were last put on the disk.
-    std::unordered_set<std::string> renamedIn_;
+    // The directories whose names a run that cannot be undone changed since they were last put
+    // on the disk (an undoable run's journal puts its own there before its end is recorded).
+    std::unordered_set<std::string> changedIn_;
     // The directories this command made: what they hold, it put there, so a name not yet
     // written in them is free without a look.
     std::unordered_set<std::string> madeHere_;

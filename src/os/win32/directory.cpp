@@ -515,6 +515,10 @@ Result Directory::syncFile(const std::string& name) const {
 // and the data of what it renames has been flushed before (copyTo with `durable`, syncFile).
 Result Directory::sync() const { return {}; }
 
+// NTFS journals attribute changes as it does names; a read-only file could not be opened for
+// a flush anyway.
+Result Directory::syncAttributes(const std::string&) const { return {}; }
+
 Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
     Handle in;
     NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
