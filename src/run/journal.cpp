@@ -717,15 +717,39 @@ os::Result Journal::write(const Record& record, bool durable) {
     if (!file_.isOpen()) return {};
     if (os::Result written = file_.append(lineOf(record)); !written) return written;
     if (record.kind != header) records_.push_back(record);
-#ifdef CRASH_TEST_LEAVE_OUT_JOURNAL_FLUSH  // only in a build the crash explorer must catch
-    durable = false;
+    if (durable) return sync();
+    return {};
+}
+
+os::Result Journal::sync() {
+#ifndef CRASH_TEST_LEAVE_OUT_JOURNAL_FLUSH  // defined only in a build the crash explorer must catch
+    if (file_.isOpen()) return file_.sync();
 #endif
-    if (durable) return file_.sync();
     return {};
 }
 
 // On the disk before the name is taken, so that no power cut leaves a temporary nobody knows.
-os::Result Journal::temporary(const std::string& path) { return write({kind::temporary, path, "", ""}, true); }
+os::Result Journal::temporary(const std::string& directory, std::string& name) {
+    constexpr int batch = 32;
+    std::vector<std::string>& free = temporaries_[directory];
+    if (free.empty()) {
+        for (int i = 0; i < batch; ++i) {
+            free.push_back(os::temporaryName());
+            if (os::Result written = write({kind::temporary, paths::join(directory, free.back()), "", ""}, false);
+                !written) {
+                free.clear();
+                return written;
+            }
+        }
+        if (os::Result synced = sync(); !synced) {
+            free.clear();
+            return synced;
+        }
+    }
+    name = free.back();
+    free.pop_back();
+    return {};
+}
 
 os::Result Journal::notMade(const std::string& path) {
     // Recovery reads the withdrawal from the file; this run forgets the record at once.
@@ -836,6 +860,10 @@ os::Result Journal::commit(Outcome& outcome) {
     undoer.removeLeftovers(records_, true, kept);
     file_ = os::AppendFile();  // Windows removes no file that is held open
     closeJournal(path_, {&leftovers_, &records_}, kept, outcome);
+    // The run's work stands whatever became of its journal: a journal that could not go is
+    // told as what is left for the next start, which finds it and finishes the removal.
+    outcome.left.insert(outcome.left.end(), outcome.failures.begin(), outcome.failures.end());
+    outcome.failures.clear();
     records_.clear();
     return {};
 }

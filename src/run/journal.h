@@ -58,8 +58,11 @@ public:
     // power cut could otherwise leave its change unknown; a failure to record makes the change
     // it would describe fail too.
 
-    // A file or directory is about to be made under the random name `path`.
-    os::Result temporary(const std::string& path);
+    // A random name in the directory `directory` to make a file or directory under, recorded
+    // on the disk before it is handed out. Names are recorded for a directory a batch at a
+    // time, with one flush for all of them: a recorded name nothing was made under costs the
+    // next start one look.
+    os::Result temporary(const std::string& directory, std::string& name);
     // It was not made: whatever stands under that name is not the run's.
     os::Result notMade(const std::string& path);
     // The entry the run made at `temporary`, which is `identity`, is about to take the name
@@ -106,6 +109,7 @@ public:
 
 private:
     os::Result write(const Record& record, bool durable);
+    os::Result sync();
     os::Result putAside(const os::Directory& in, const std::string& name, const os::Directory& backup,
                         const std::string& as, bool replaced);
     // Removes this run's journal, or where backups had to stay, leaves one naming only them.
@@ -124,4 +128,6 @@ private:
     std::unordered_map<std::string, uint64_t> backups_;
     // The identity text of each directory path set aside from so far.
     std::unordered_map<std::string, std::string> directoryKeys_;
+    // Names recorded for each directory and not handed out yet.
+    std::unordered_map<std::string, std::vector<std::string>> temporaries_;
 };

@@ -11,6 +11,7 @@ any subset may be on the disk, each rename whole or not at all, each write secto
 sizes on the disk; such changes reach the disk in the order they were made; data only with
 its own file's flush (or, unflushed, any part of it).
 """
+import dataclasses
 import hashlib
 import itertools
 import random
@@ -34,6 +35,13 @@ def changes_of(ops):
     """The changes of a run's operations and the flushes between them: [(Change or sync Op)]."""
     out = []
     for op in ops:
+        last = out[-1] if out else None
+        if (op.kind == "write" and isinstance(last, Change) and last.op.kind == "write" and
+                last.op.inode == op.inode and last.op.offset + len(last.op.data) == op.offset):
+            # Appends one after the other with nothing between (a batch of journal records):
+            # one write, torn sector by sector like any other.
+            last.op = dataclasses.replace(last.op, data=last.op.data + op.data)
+            continue
         if op.kind in ("create", "unlink"):
             out.append(Change(op, frozenset([op.dir]), True))
         elif op.kind == "rename":
@@ -64,7 +72,9 @@ def write_variants(op, grows):
         half = len(sectors) // 2
         variants.append(("first sectors", sectors[:half]))
         variants.append(("last sectors", sectors[half:]))
-        variants.append(("one sector missing", sectors[:-1]))
+        variants.append(("last sector missing", sectors[:-1]))
+    if len(sectors) > 2:
+        variants.append(("a middle sector missing", sectors[:half] + sectors[half + 1:]))
     return variants
 
 

@@ -46,8 +46,8 @@ void appendToJournal(const std::string& script, const std::string& text) {
 void makeAsTheRunDoes(Journal& journal, const TempDir& dir, const std::string& name, bool directory) {
     os::Directory held;
     ASSERT_TRUE(os::Directory::open(dir.path(), held));
-    const std::string temporary = os::temporaryName();
-    ASSERT_TRUE(journal.temporary(dir / temporary));
+    std::string temporary;
+    ASSERT_TRUE(journal.temporary(dir.path(), temporary));
     if (directory)
         ASSERT_TRUE(held.createChild(temporary));
     else

@@ -108,8 +108,8 @@ os::Result FileActions::makeInPlace(const os::Directory& in, const std::string& 
         return made;
     }
     for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
-        const std::string temporary = os::temporaryName();
-        if (os::Result recorded = journal.temporary(in.pathOf(temporary)); !recorded) return recorded;
+        std::string temporary;
+        if (os::Result recorded = journal.temporary(in.path(), temporary); !recorded) return recorded;
         os::Result made = make(temporary);
         if (!made && os::isAlreadyThere(made.error())) {
             // Someone else's entry under that name stays untouched; another name is tried.
