@@ -511,13 +511,11 @@ private:
     std::unordered_map<std::string, os::Directory> held_;
 };
 
-// The journal at `path` goes; where backups had to stay after a run's end, a journal naming
-// only them takes its place, for the next run to remove. A failure is told.
 // Every name the records' steps changed (made, set aside, moved, put back, removed), and every
 // entry whose attributes they set, on the disk. Before a run's end is marked, and before a
 // journal goes, this is what keeps a power cut from leaving part of a run that no start would
-// then undo or finish. A directory no longer there (a later step moved it) holds nothing to
-// put there.
+// then undo or finish. A directory no longer there was removed, or moved as a whole after
+// everything in it was put on the disk (see `moved`).
 os::Result putOnDisk(const std::vector<Journal::Record>& records) {
     std::set<std::string> directories;
     std::set<std::string> entries;
@@ -546,13 +544,6 @@ os::Result putOnDisk(const std::vector<Journal::Record>& records) {
         if (!synced && !os::isNotFound(synced.error())) return synced;
     }
     return {};
-}
-
-// What an undo put back, on the disk before the backup folders it came from go: a power cut
-// must not take a folder away while what went back out of it is not yet where it belongs.
-void settle(const std::vector<Journal::Record>& records, Journal::Outcome& outcome) {
-    if (!outcome.complete()) return;
-    if (os::Result durable = putOnDisk(records); !durable) outcome.failures.push_back(durable.failure());
 }
 
 // The journal goes once what its runs did and undid is on the disk; where leftovers had to
@@ -670,10 +661,7 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
     const bool undo = !parsed.committed &&
                       (parsed.undoable || !parsed.headerIntact || holdsChanges(parsed.records));
     Undoer undoer(recovery);
-    if (undo) {
-        undoer.undoAll(parsed.records);
-        settle(parsed.records, recovery);
-    }
+    if (undo) undoer.undoAll(parsed.records);
     recovery.undone = undo && recovery.complete() && !recovery.done.empty();
     std::vector<Record> kept;
     undoer.removeLeftovers(parsed.earlier, true, kept);
@@ -681,6 +669,12 @@ Journal::Recovery Journal::recover(const std::string& scriptPath) {
     held = os::AppendFile();  // Windows renames and removes no file that is held open
     // A journal with damage is read no more, whatever came of it: kept beside for a look.
     if (parsed.damaged > 0) {
+        // What the undo put back on the disk before the journal stops being read: set aside
+        // first, a power cut could leave the undo half there and nothing to finish it.
+        if (os::Result durable = putOnDisk(parsed.records); !durable) {
+            recovery.failures.push_back(durable.failure());
+            return recovery;
+        }
         recovery.setAsideAs = setAsideDamaged(path, recovery);
         return recovery;
     }
@@ -772,10 +766,18 @@ os::Result Journal::attributes(const std::string& path, uint32_t old, const os::
 }
 
 os::Result Journal::moved(const std::string& from, const std::string& to, const os::FileIdentity& identity) {
+    // What the run changed inside what now moves is named by paths that stop being true: it
+    // goes on the disk while they still are.
+    const bool changedInside = std::any_of(records_.begin(), records_.end(), [&](const Record& record) {
+        return paths::isWithin(record.path, from) || paths::isWithin(record.other, from);
+    });
+    if (changedInside)
+        if (os::Result durable = putOnDisk(records_); !durable) return durable;
     return write({kind::moved, from, to, identityText(identity)}, true);
 }
 
-os::Result Journal::setAside(const os::Directory& in, const std::string& name, const os::FileIdentity* replacement) {
+os::Result Journal::setAside(const os::Directory& in, const std::string& name, const os::FileIdentity* replacement,
+                             bool taken) {
     // One backup folder to a directory, by what the directory is: a script may name it by
     // more than one path. Each path is asked once.
     auto known = directoryKeys_.find(in.path());
@@ -812,10 +814,10 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name, c
         // Set aside under its own name, it needs no record on the disk to go back; but the entry
         // that is to take its place must be known before it can.
         if (os::Result recorded =
-                write({kind::aside, in.pathOf(name), backup.pathOf(name), replacedBy}, replacement != nullptr);
+                write({kind::aside, in.pathOf(name), backup.pathOf(name), replacedBy}, replacement != nullptr || taken);
             !recorded)
             return recorded;
-        return putAside(in, name, backup, name, replacement != nullptr);
+        return putAside(in, name, backup, name, replacement != nullptr || taken);
     }
     if (slot->second == 0) {
         if (os::Result made = backup.createChild(backupName_); !made && !os::isAlreadyThere(made.error())) return made;
@@ -827,7 +829,7 @@ os::Result Journal::setAside(const os::Directory& in, const std::string& name, c
     if (os::Result recorded = write({kind::aside, in.pathOf(name), interim.pathOf(number), replacedBy}, true);
         !recorded)
         return recorded;
-    return putAside(in, name, interim, number, replacement != nullptr);
+    return putAside(in, name, interim, number, replacement != nullptr || taken);
 }
 
 // Where another entry is to take the name, the old one is on the disk in its backup folder
@@ -873,7 +875,6 @@ Journal::Outcome Journal::rollBack() {
     if (!file_.isOpen()) return outcome;
     Undoer undoer(outcome);
     undoer.undoAll(records_);
-    settle(records_, outcome);
     // Where a step failed, the journal stays, held until this process ends, for the next start
     // to try the undo again.
     if (!outcome.complete()) return outcome;

@@ -66,10 +66,8 @@ public:
     // It was not made: whatever stands under that name is not the run's.
     os::Result notMade(const std::string& path);
     // The entry the run made at `temporary`, which is `identity`, is about to take the name
-    // `path`, where nothing stands. Undone by removing it while it is still that entry. In a
-    // directory the run made its record needs no flush of its own, as the directory's own
-    // undo waits for it. (One that takes the place of an entry set aside is named by the
-    // set-aside's record instead.)
+    // `path`, where nothing stands. Undone by removing it while it is still that entry. (One
+    // that takes the place of an entry set aside is named by the set-aside's record instead.)
     os::Result made(const std::string& path, const std::string& temporary, const os::FileIdentity& identity);
     // The last record's change did not happen after all (the rename it announced failed): an
     // undo in this run need not look for it. Its identity keeps a recovery from acting on it.
@@ -81,9 +79,10 @@ public:
     // volume: no data is copied), recorded first. The first entry set aside under a name keeps
     // it there, and its record is not flushed: the folder alone says where it goes back to.
     // `replacement`: the entry the run made that is about to take its place, which the undo
-    // removes first while it is still that entry; that record is on the disk first.
+    // removes first while it is still that entry; `taken`: another entry (one a MOVE brings)
+    // is to take the name. Either way the record and the set-aside are on the disk first.
     os::Result setAside(const os::Directory& in, const std::string& name,
-                        const os::FileIdentity* replacement = nullptr);
+                        const os::FileIdentity* replacement = nullptr, bool taken = false);
 
     // The name of this run's backup folders, which no walk of the run may see; empty while
     // nothing was set aside.
@@ -112,8 +111,6 @@ private:
     os::Result sync();
     os::Result putAside(const os::Directory& in, const std::string& name, const os::Directory& backup,
                         const std::string& as, bool replaced);
-    // Removes this run's journal, or where backups had to stay, leaves one naming only them.
-    void close(const std::vector<std::string>& kept);
 
     os::AppendFile file_;
     std::string path_;

@@ -61,7 +61,7 @@ class Op:
     """One change the run asked of the file system, on inodes.
 
     kind: create (dir, name, inode, what, mode, data for a link), write (inode, offset, data),
-    truncate (inode, size), rename (dir, name, to_dir, to_name, inode, flags), unlink (dir,
+    truncate (inode, size), rename (dir, name, to_dir, to_name, inode), unlink (dir,
     name), chmod (inode, mode), sync (inode: a file's data and size, or a directory's
     entries), success (the run said it had done its work).
     """
@@ -151,7 +151,7 @@ REFUSED_CALLS = {
     "fallocate", "sendfile", "sendfile64", "splice", "tee", "vmsplice", "link", "linkat", "rename",
     "truncate", "mknod", "mknodat", "sync", "syncfs", "sync_file_range", "chown", "fchown", "fchownat",
     "lchown", "setxattr", "fsetxattr", "lsetxattr", "removexattr", "fremovexattr", "lremovexattr", "mkdir",
-    "rmdir", "unlink", "symlink", "chmod", "creat", "open", "io_uring_enter", "io_submit", "pwritev",
+    "rmdir", "unlink", "symlink", "creat", "open", "io_uring_enter", "io_submit", "pwritev",
     "pwritev2", "writev", "name_to_handle_at", "open_by_handle_at", "msync", "fchmodat2",
 }
 
@@ -354,6 +354,19 @@ class Follower:
         number = self.resolve(path)
         if number is not None:
             self.chmod(number, int(args[2], 8))
+
+    def on_chmod(self, pid, args, result):
+        # The C library changes a link's own mode through its O_PATH descriptor's name in /proc.
+        path = string_argument(args[0]).decode("utf-8", "surrogateescape")
+        through = re.fullmatch(r"/proc/self/fd/(\d+)", path)
+        if through:
+            known = self.descriptors.get((pid, through.group(1)))
+            if known is not None:
+                self.chmod(known[0], int(args[1], 8))
+        elif self.inside(path):
+            number = self.resolve(path)
+            if number is not None:
+                self.chmod(number, int(args[1], 8))
 
     def on_fchmod(self, pid, args, result):
         known = self.fd_inode(pid, args[0])

@@ -288,7 +288,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
         if (replace)
             if (os::Result found = findReplaceable(to, toName, replacing); !found) return withBothPaths(found, target, origin);
         if (replacing)
-            if (os::Result aside = retried([&] { return journal.setAside(to, toName); }); !aside)
+            if (os::Result aside = retried([&] { return journal.setAside(to, toName, nullptr, true); }); !aside)
                 return withBothPaths(toldAbout(aside, to.pathOf(unseen()), target), target, origin);
         os::FileIdentity identity;
         if (os::Result identified = from.identify(source.name, identity); !identified) return identified;

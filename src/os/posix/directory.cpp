@@ -315,8 +315,15 @@ Result Directory::syncFile(const std::string& name) const {
     return {};
 }
 
-// A mode is the inode's own: only a flush of the entry itself puts it there for certain.
-Result Directory::syncAttributes(const std::string& name) const { return syncFile(name); }
+// A mode is the inode's own: only a flush of the entry itself puts it there for certain. An
+// entry this user may not open for reading (its mode lets its owner only write) is flushed
+// with its directory instead: on a journaling file system that commits the change too, and
+// a flush must never be what keeps an update from ending.
+Result Directory::syncAttributes(const std::string& name) const {
+    Result synced = syncFile(name);
+    if (!synced && (synced.error() == EACCES || synced.error() == EPERM)) synced = sync();
+    return synced;
+}
 
 Result Directory::sync() const {
 #ifndef CRASH_TEST_LEAVE_OUT_DIRECTORY_FLUSH  // defined only in a build the crash explorer must catch
