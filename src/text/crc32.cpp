@@ -80,13 +80,18 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i block, __m1
     return _mm_xor_si128(_mm_clmulepi64_si128(block, step, 0x00), _mm_clmulepi64_si128(block, step, 0x11));
 }
 
+// A function of its own, not a lambda: a lambda does not carry the target, and the 32-bit
+// build's baseline has no SSE2.
+__attribute__((target("pclmul,sse4.1"))) inline __m128i load(const uint8_t* q) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+}
+
 __attribute__((target("pclmul,sse4.1"))) uint32_t finishFolding(__m128i a0, __m128i a1, __m128i a2, __m128i a3,
                                                                  const uint8_t* p, size_t n);
 
 __attribute__((target("pclmul,sse4.1"))) uint32_t foldingRegister(uint32_t reg, const uint8_t* p, size_t n) {
     if (n < 64) return slicingRegister(reg, p, n);
     const __m128i step512 = _mm_set_epi64x(by512.high, by512.low);
-    const auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
 
     // The preset register enters as the first 32 message bits, inverted by it.
     __m128i a0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));

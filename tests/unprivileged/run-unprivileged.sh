@@ -6,18 +6,27 @@
 #   run-unprivileged.sh PROGRAM [EMULATOR [ARGUMENTS...]]
 #
 # From root, the program runs as "nobody" with HOME and TMPDIR in a new folder of its own and,
-# for moves between volumes, a second one in /dev/shm where that is another file system; from
-# any other user, as that user in the same kind of folders. GoogleTest's results are copied to
-# where GTEST_OUTPUT asked for them.
+# for moves between volumes, a second one on another file system; from any other user, as that
+# user in the same kind of folders. GoogleTest's results are copied to where GTEST_OUTPUT asked
+# for them.
+#
+# The sweep's thousands of runs each flush what they change, as the updater does: in memory
+# (/dev/shm) that costs nothing, on a disk most of the sweep's time, so its own folder is made
+# there when it can be, and the other volume is the disk's temporary folder.
 set -eu
 program="$1"
 emulator="${2:-}"
 shift $(( $# < 2 ? $# : 2 ))
 
-base=$(mktemp -d "${TMPDIR:-/tmp}/sweep-XXXXXX")
+disk="${TMPDIR:-/tmp}"
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  base=$(mktemp -d /dev/shm/sweep-XXXXXX)
+else
+  base=$(mktemp -d "$disk/sweep-XXXXXX")
+fi
 other=""
-if [ -d /dev/shm ] && [ "$(stat -c %d /dev/shm)" != "$(stat -c %d "$base")" ]; then
-  other=$(mktemp -d /dev/shm/sweep-XXXXXX)
+if [ "$(stat -c %d "$disk")" != "$(stat -c %d "$base")" ]; then
+  other=$(mktemp -d "$disk/sweep-XXXXXX")
 fi
 results="${GTEST_OUTPUT:-}"
 
