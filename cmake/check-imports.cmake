@@ -2,7 +2,7 @@
 # the updater must run on a machine with nothing installed.
 # Arguments: -DOBJDUMP=... -DDIRECTORY=<build directory>: every .exe built there is checked.
 cmake_minimum_required(VERSION 3.25)
-set(windows_own ADVAPI32.dll BCRYPT.dll COMCTL32.dll GDI32.dll KERNEL32.dll msvcrt.dll ntdll.dll ole32.dll
+set(windows_own ADVAPI32.dll BCRYPT.dll COMCTL32.dll GDI32.dll KERNEL32.dll MPR.dll msvcrt.dll ntdll.dll ole32.dll
                 OLEAUT32.dll SHELL32.dll USER32.dll)
 string(TOUPPER "${windows_own}" allowed)
 file(GLOB_RECURSE EXECUTABLES ${DIRECTORY}/*.exe)

@@ -22,6 +22,8 @@ const char* faultName(Fault fault) {
         case Fault::NotFound: return "not found";
         case Fault::Held: return "held by another program";
         case Fault::CrossVolume: return "another volume";
+        case Fault::NeedsElevation: return "needs administrator rights";
+        case Fault::Declined: return "declined";
     }
     return "?";
 }

@@ -20,6 +20,8 @@ enum class Fault : uint8_t {
     NotFound,      // ENOENT; ERROR_FILE_NOT_FOUND, STATUS_OBJECT_NAME_NOT_FOUND
     Held,          // Windows only: ERROR_SHARING_VIOLATION, STATUS_SHARING_VIOLATION
     CrossVolume,   // EXDEV; ERROR_NOT_SAME_DEVICE, STATUS_NOT_SAME_DEVICE (renames)
+    NeedsElevation,  // Windows only: ERROR_ELEVATION_REQUIRED (a program that asks for administrator rights)
+    Declined,        // ECANCELED; ERROR_CANCELLED (the user declined the consent prompt)
 };
 
 const char* faultName(Fault fault);

@@ -78,6 +78,8 @@ uint32_t attributesOf(const std::string& path);
 
 // True for the errors that mean "nothing has that name".
 bool isNotFound(ErrorCode error);
+// True for the error of a refusal by the rights on an entry.
+bool isAccessDenied(ErrorCode error);
 // The error a search gives when nothing matches its pattern.
 ErrorCode nothingMatches();
 

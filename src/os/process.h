@@ -53,8 +53,10 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs);
 // directory, then waits for its end (`untilEnd`) or until it is ready for input. Windows
 // hands the system the command line «"program" parameters», the program quoted; POSIX runs
 // `program` itself, with the parameters split into arguments by the Windows rules, and
-// counts it ready once it really runs (its exec succeeded). A program that could not be
-// started fails with Operation::Start; one that started but whose wait did not succeed,
+// counts it ready once it really runs (its exec succeeded). On Windows a program that needs
+// administrator rights (ERROR_ELEVATION_REQUIRED) is started again through startElevated
+// (os/rights.h), which asks the user; declining fails the start. A program that could not
+// be started fails with Operation::Start; one that started but whose wait did not succeed,
 // with Operation::Wait.
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
                     bool untilEnd);

@@ -38,10 +38,12 @@ LocalTime localNow();
 uint64_t steadyMilliseconds();
 void sleepMilliseconds(unsigned milliseconds);
 
-// What a log's header says of the machine: the system and its version, the user the updater
-// runs as, and whether it runs with administrator's (Windows) or root's (POSIX) rights.
+// What a log's header says of the machine: the system and its version, and the user the
+// updater runs as (whether with administrator's rights: os/rights.h).
 std::string systemDescription();
 std::string userName();
-bool isElevated();
+
+// The process's current directory in script form; empty when the system cannot tell.
+std::string currentDirectory();
 
 }  // namespace os

@@ -37,6 +37,9 @@ struct CommandKind {
     // last key are none. The script checker reads a section through this list, so a test
     // holds it to what each loader really reads.
     std::array<const char*, MaxCommandKeys> keys;
+    // The keys whose items name what the command creates, replaces, moves or deletes: where
+    // the run's rights are checked before anything starts, and what the checker reports.
+    std::array<const char*, 2> changes;
 };
 
 // The kind for a MODE value in a table, in the table's order; none when no kind has that

@@ -25,6 +25,9 @@ CommandLineSwitches takeSwitches(const Text& commandLine) {
         if (startsWithNoCase(rest, "/UNATTENDED") && endsWord(rest, 11)) {
             found.unattended = true;
             end = 11;
+        } else if (startsWithNoCase(rest, "/ELEVATED") && endsWord(rest, 9)) {
+            found.elevated = true;
+            end = 9;
         } else if (startsWithNoCase(rest, "/LOG=")) {
             end = 5;
             std::string path;

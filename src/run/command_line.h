@@ -1,5 +1,5 @@
-// The reserved switches a command line may begin with, before the caption: /UNATTENDED and
-// /LOG=FILE, in any letter case, each its own word.
+// The reserved switches a command line may begin with, before the caption: /UNATTENDED,
+// /LOG=FILE and /ELEVATED, in any letter case, each its own word.
 #pragma once
 
 #include <string>
@@ -8,6 +8,8 @@
 
 struct CommandLineSwitches {
     bool unattended = false;
+    // The updater started itself again with administrator rights: it never asks again.
+    bool elevated = false;
     bool logged = false;
     std::string logPath;  // as written, its quotes removed
     Text rest;            // what follows the switches: the caption's text, as before

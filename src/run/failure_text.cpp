@@ -20,6 +20,7 @@ MessageId refusalMessage(os::ErrorCode error) {
         case os::InUseByAnotherRun: return MessageId::InUseByAnotherRunReason;
         case os::NotMadeByThisRun: return MessageId::NotMadeByThisRunReason;
         case os::NotEmpty: return MessageId::NotEmptyReason;
+        case os::NoWayToElevate: return MessageId::NoWayToElevateReason;
         default: return MessageId::NoDirectoryReason;
     }
 }

@@ -49,6 +49,9 @@ enum class MessageId : int {
     NotMadeByThisRunReason = 35,
     NotEmptyReason = 36,
     UnexpectedFailure = 37,
+    // Administrator rights that a run needs and could not have.
+    NeedsRights = 38,
+    NoWayToElevateReason = 39,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

@@ -126,7 +126,9 @@ bool runProcedure(RunContext& run, Procedure& procedure) {
     return true;
 }
 
-bool runMain(RunContext& run) {
+bool runMain(RunContext& run) { return loadMain(run) && runLoadedMain(run); }
+
+bool loadMain(RunContext& run) {
     const int count = itemCount(run.mainProcList);
     if (count == 0) {
         run.showError(MessageId::WrongItemCount, {"UPDATER", "PROC"});
@@ -134,7 +136,10 @@ bool runMain(RunContext& run) {
     }
     // Until the main list has loaded, nothing has run.
     run.outcome = RunOutcome::NothingRan;
-    if (!loadProcedure(run, run.mainProcList, count)) return false;
+    return loadProcedure(run, run.mainProcList, count) != nullptr;
+}
+
+bool runLoadedMain(RunContext& run) {
     run.outcome = RunOutcome::CommandFailed;
     if (!runProcedure(run, *run.procedures.top())) {
         if (run.outcome != RunOutcome::StoppedByAnswer) run.outcome = RunOutcome::CommandFailed;

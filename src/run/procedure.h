@@ -35,5 +35,10 @@ Procedure* loadProcedure(RunContext& run, const Text& list, int count);
 
 bool runProcedure(RunContext& run, Procedure& procedure);
 
-// Loads PROC of UPDATER and runs it to its end or its first failure.
+// Loads PROC of UPDATER and runs it to its end or its first failure: loadMain, then
+// runLoadedMain, which the whole run does with the rights and the journal settled between.
 bool runMain(RunContext& run);
+// PROC of UPDATER loaded, nothing of it run; false after its message.
+bool loadMain(RunContext& run);
+// The main list loadMain loaded, run to its end or its first failure.
+bool runLoadedMain(RunContext& run);

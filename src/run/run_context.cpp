@@ -42,6 +42,8 @@ const char* outcomeName(RunOutcome outcome) {
         case RunOutcome::NothingRan: return "nothing ran";
         case RunOutcome::RolledBack: return "failed and undone";
         case RunOutcome::UndoIncomplete: return "not everything could be undone";
+        case RunOutcome::NeedsRights: return "needs administrator rights, nothing was done";
+        case RunOutcome::DoneWithRights: return "done by the copy started with administrator rights";
     }
     return "?";
 }

@@ -29,6 +29,9 @@ enum class RunOutcome : int {
     NothingRan = 3,       // the script is missing, or it or its main list could not be loaded
     RolledBack = 4,       // the run failed and what it changed was undone
     UndoIncomplete = 5,   // what a run changed could not all be undone: the next start tries again
+    NeedsRights = 6,      // the run needs administrator rights it has not got: nothing was done
+    // Started again with administrator rights, the copy did the run: its exit code is this one's.
+    DoneWithRights = 7,
 };
 
 const char* outcomeName(RunOutcome outcome);
@@ -60,6 +63,8 @@ struct RunContext {
     std::span<const CommandKind> kinds;
 
     bool unattended = false;  // no box is shown: each takes its default answer
+    bool startedWithRights = false;  // started again by the updater itself, with administrator rights
+    uint32_t exitCodeWithRights = 0;  // the exit code of that copy, for the run that started it
     RunLog log;
     Journal journal;
     RunOutcome outcome = RunOutcome::NothingRan;
@@ -85,7 +90,10 @@ struct RunContext {
 
     // The exit code: how the run ended in an unattended run; 0 in an interactive one, as
     // callers of the updater have always had it.
-    int exitCode() const { return unattended ? static_cast<int>(outcome) : 0; }
+    int exitCode() const {
+        if (outcome == RunOutcome::DoneWithRights) return static_cast<int>(exitCodeWithRights);
+        return unattended ? static_cast<int>(outcome) : 0;
+    }
 
 private:
     // Every box of the run: logged, and shown unless the run is unattended, where it takes

@@ -1,6 +1,7 @@
 // The log's header and summary.
 #include "run/run_report.h"
 
+#include "os/rights.h"
 #include "os/system.h"
 #include "run/run_context.h"
 

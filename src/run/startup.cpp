@@ -8,6 +8,7 @@
 
 #include "os/system.h"
 #include "run/command_line.h"
+#include "run/elevation.h"
 #include "run/failure_text.h"
 #include "run/key_reader.h"
 #include "run/path_tests.h"
@@ -152,6 +153,7 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
     // Reserved switches stand first; the caption comes from what follows them, as before.
     const CommandLineSwitches switches = takeSwitches(run.commandLine);
     run.unattended = switches.unattended;
+    run.startedWithRights = switches.elevated;
     Text fromCommandLine;
     if (captionFromCommandLine(switches.rest, fromCommandLine))
         run.caption.set(fromCommandLine);
@@ -175,7 +177,7 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
     logScriptEncoding(run);
     buildSymbolTable(run);
     openScriptsLog(run);
-    return readUpdaterSection(run) && beginJournal(run);
+    return readUpdaterSection(run);
 }
 
 namespace {
@@ -198,7 +200,10 @@ void runUpdater(RunContext& run, const char* arguments, const std::string& modul
     // Whatever escapes a command ends the run as a failed command does, never the process:
     // what the run changed is then undone where it can be.
     try {
-        if (startup(run, arguments, modulePath)) runMain(run);
+        // The main list is loaded before anything is made, the journal included: what it
+        // will change decides whether this process may do the run, or a copy with rights.
+        if (startup(run, arguments, modulePath) && loadMain(run) && settleRights(run) && beginJournal(run))
+            runLoadedMain(run);
     } catch (const std::bad_alloc&) {
         failedUnexpectedly(run, MessageId::OutOfMemory, "UPDATER");
     } catch (const std::exception& unexpected) {

@@ -13,10 +13,24 @@ endif()
 # Debian's own interpreter: the harness needs nothing beyond its standard library.
 find_program(E2E_PYTHON NAMES python3 HINTS /usr/bin REQUIRED)
 
+# The updater with its rights told by a file beside it: Wine's programs are all elevated.
+add_executable(updater-rights-seam WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/main/${OS_DIR}/updater_main.cpp
+               ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/rights_seam.cpp ${UPDATER_RESOURCES})
+target_link_libraries(updater-rights-seam PRIVATE updater_core)
+
+# Scenarios of one Windows build alone (what a 32-bit program sees on 64-bit Windows) name it.
+if(NOT CMAKE_CROSSCOMPILING)
+  set(E2E_VARIANT posix)
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(E2E_VARIANT windows32)
+else()
+  set(E2E_VARIANT windows64)
+endif()
+
 if(TARGET updater)
   add_test(NAME e2e
            COMMAND ${E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run_e2e.py
-                   --build ${CMAKE_BINARY_DIR} --platform ${E2E_PLATFORM})
+                   --build ${CMAKE_BINARY_DIR} --platform ${E2E_PLATFORM} --variant ${E2E_VARIANT})
   updater_test_properties(e2e)
 
   # Runs killed half-way and started again (ROLLBACK=1), and replacements killed half-written.

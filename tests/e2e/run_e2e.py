@@ -36,7 +36,8 @@ STYLES = {
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
                  "script_encoding", "platforms", "locales", "files", "dirs", "programs", "planted_dlls",
-                 "file_ages", "read_only", "boxes", "after", "links", "exit_code", "log", "runs"}
+                 "file_ages", "read_only", "boxes", "after", "links", "exit_code", "log", "runs", "executable",
+                 "windows_files"}
 LOG_KEYS = {"file", "lines"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
 BOX_KEYS = {"caption", "text", "message", "args", "style", "answer", "failed", "reason"}
@@ -119,9 +120,13 @@ def substitute(value, places):
     return value
 
 
-def load_scenarios(folder, pattern, platform):
-    """(topic, scenario, locale) for every scenario of this platform, once per locale it
-    names on Windows (Linux has no code page to vary)."""
+PLATFORMS = ("posix", "windows", "windows32", "windows64")
+
+
+def load_scenarios(folder, pattern, platform, variant):
+    """(topic, scenario, locale) for every scenario of this platform (or of this one of its
+    builds: "windows32", "windows64"), once per locale it names on Windows (Linux has no code
+    page to vary)."""
     scenarios = []
     for path in sorted(folder.glob("*.json")):
         try:
@@ -136,7 +141,8 @@ def load_scenarios(folder, pattern, platform):
             if full_name in seen:
                 raise ScenarioError(f"{full_name}: named twice")
             seen.add(full_name)
-            if platform not in scenario.get("platforms", ["posix", "windows"]):
+            platforms = scenario.get("platforms", ["posix", "windows"])
+            if platform not in platforms and variant not in platforms:
                 continue
             locales = scenario.get("locales", ["default"]) if platform == "windows" else ["default"]
             for locale in locales:
@@ -165,6 +171,8 @@ def check_scenario(topic, scenario):
         folder = Path(scenario.get(key, "."))
         if folder.is_absolute() or ".." in folder.parts:
             raise ScenarioError(f"{where}: {key} must lie inside the scenario's directory")
+    if "windows_files" in scenario and set(scenario.get("platforms", [])) - {"windows", "windows32", "windows64"}:
+        raise ScenarioError(f"{where}: windows_files are files of the Wine prefix, for Windows scenarios only")
     if "boxes" not in scenario:
         raise ScenarioError(f"{where}: no boxes given (use [] for none)")
     if "log" in scenario and (not isinstance(scenario["log"], dict) or set(scenario["log"]) - LOG_KEYS
@@ -178,7 +186,7 @@ def check_scenario(topic, scenario):
         if locale not in LOCALES:
             raise ScenarioError(f"{where}: unknown locale {locale!r}")
     for platform in scenario.get("platforms", []):
-        if platform not in ("posix", "windows"):
+        if platform not in PLATFORMS:
             raise ScenarioError(f"{where}: unknown platform {platform!r}")
     for box in scenario["boxes"]:
         unknown = set(box) - BOX_KEYS
@@ -399,7 +407,9 @@ def prepare(build, run, messages):
     run.exe_dir.mkdir(parents=True, exist_ok=True)
     run.working_dir = run.workdir / scenario.get("working_dir", scenario.get("updater_dir", "."))
     run.working_dir.mkdir(parents=True, exist_ok=True)
-    shutil.copy2(build.updater, run.exe_dir / build.exe_name)
+    shutil.copy2(build.program(scenario.get("executable", "updater")), run.exe_dir / build.exe_name)
+    for name in scenario.get("windows_files", {}):
+        build.windows_file(name).unlink(missing_ok=True)
     for d in scenario.get("dirs", []):
         (run.workdir / d).mkdir(parents=True, exist_ok=True)
     for name, content in scenario.get("files", {}).items():
@@ -463,6 +473,13 @@ def check(build, run):
         read_only_after = read_only_entries(run.workdir)
         if read_only_after != run.read_only_before:
             failures.append(f"read-only entries were {sorted(run.read_only_before)}, are {sorted(read_only_after)}")
+    for name, wanted in run.scenario.get("windows_files", {}).items():
+        found = build.windows_file(name)
+        if not found.exists():
+            failures.append(f"{found} was not made")
+        elif found.read_bytes() != wanted.encode("utf-8"):
+            failures.append(f"{found} holds {found.read_bytes()!r}, not {wanted!r}")
+        found.unlink(missing_ok=True)
     if after != wanted_after:
         diff = difflib.unified_diff(describe_tree(wanted_after), describe_tree(after),
                                     "expected directory", "directory after the run", lineterm="", n=100)
@@ -551,10 +568,14 @@ class PosixBuild:
     exe_suffix = ""
 
     def __init__(self, build_dir):
+        self.build_dir = build_dir
         self.helpers = build_dir / "tests" / "helpers"
         self.updater = build_dir / "updater"
         if not self.updater.exists():
             raise ScenarioError(f"{self.updater} is not built")
+
+    def program(self, name):
+        return self.build_dir / name
 
     def __enter__(self):
         return self
@@ -623,6 +644,7 @@ class WineBuild:
     exe_suffix = ".exe"
 
     def __init__(self, build_dir):
+        self.build_dir = build_dir
         self.helpers = build_dir / "tests" / "helpers"
         self.updater = build_dir / "updater.exe"
         self.driver = build_dir / "box_driver.exe"
@@ -690,6 +712,13 @@ class WineBuild:
                 self.xvfb.kill()
                 self.xvfb.wait()
             self.xvfb = None
+
+    def program(self, name):
+        return self.build_dir / (name + ".exe")
+
+    def windows_file(self, name):
+        """A file below the Windows folder of the prefix, named with "\\" separators."""
+        return Path(self.env["WINEPREFIX"]) / "drive_c" / "windows" / Path(*name.split("\\"))
 
     def script_path(self, path):
         return "Z:" + str(path).replace("/", "\\")
@@ -817,6 +846,8 @@ def main():
     parser.add_argument("--build", required=True, type=Path, help="build folder holding the updater")
     parser.add_argument("--platform", choices=["posix", "windows"],
                         help="which build (default: windows when updater.exe exists)")
+    parser.add_argument("--variant", choices=["posix", "windows32", "windows64"],
+                        help="which Windows build this is, for the scenarios of one alone")
     parser.add_argument("--scenarios", type=Path, default=HERE / "scenarios")
     parser.add_argument("--filter", help="regular expression on topic.name")
     parser.add_argument("--keep", action="store_true", help="keep the temporary directories")
@@ -826,7 +857,7 @@ def main():
     platform = options.platform or ("windows" if (build_dir / "updater.exe").exists() else "posix")
     try:
         messages = load_messages(SOURCE_DIR / "resources" / "messages.def")
-        scenarios = load_scenarios(options.scenarios, options.filter, platform)
+        scenarios = load_scenarios(options.scenarios, options.filter, platform, options.variant or platform)
         build = (WineBuild if platform == "windows" else PosixBuild)(build_dir)
     except ScenarioError as e:
         print(f"error: {e}", file=sys.stderr)

@@ -110,8 +110,12 @@ Started startUpdater(const std::string& executable, const std::string& arguments
     RunContext run;
     run.kinds = commandKinds();
     runUpdater(run, arguments.c_str(), executable);
-    Started started{run.outcome, {}};
-    for (const RecordedBox& box : recorder.boxes()) started.boxes.push_back(messagePart(box.text));
+    Started started{run.outcome, {}, run.exitCode(), {}};
+    for (const RecordedBox& box : recorder.boxes()) {
+        std::string details;
+        started.boxes.push_back(messagePart(box.text, &details));
+        started.details.push_back(details);
+    }
     return started;
 }
 

@@ -75,10 +75,13 @@ private:
 
 // The updater started on the script beside `executable` (script form), as its entry point
 // starts it, with `arguments` as its command line; every box recorded and answered by
-// default. Its outcome (the exit code of an unattended run) and its boxes' messages.
+// default. Its outcome, its exit code and its boxes' messages (with `details` below each:
+// the failed path and the reason).
 struct Started {
     RunOutcome outcome;
     std::vector<std::string> boxes;
+    int exitCode = 0;
+    std::vector<std::string> details;
 };
 Started startUpdater(const std::string& executable, const std::string& arguments = "");
 

@@ -1,6 +1,7 @@
 // The POSIX entry point: the arguments are joined back into one command line, an argument
 // holding a space quoted, so that its first word means what it means on Windows. The Linux
-// spellings of the reserved switches (--unattended, --log=FILE) stand for the Windows ones.
+// spellings of the reserved switches (--unattended, --log=FILE, --elevated) stand for the
+// Windows ones.
 #include <string>
 
 #include "commands/command_kinds.h"
@@ -28,6 +29,7 @@ std::string asSwitch(const std::string& argument) {
             return "/LOG=" + quotedIfSpaced(argument.substr(std::string_view(prefix).size()));
     if (ascii::equalNoCase(argument, "--unattended") || ascii::equalNoCase(argument, "/UNATTENDED"))
         return "/UNATTENDED";
+    if (ascii::equalNoCase(argument, "--elevated") || ascii::equalNoCase(argument, "/ELEVATED")) return "/ELEVATED";
     return {};
 }
 

@@ -90,6 +90,8 @@ uint32_t attributesOf(const std::string& path) {
 
 bool isNotFound(ErrorCode error) { return error == ENOENT || error == ENOTDIR; }
 
+bool isAccessDenied(ErrorCode error) { return error == EACCES || error == EPERM; }
+
 ErrorCode nothingMatches() { return ENOENT; }
 
 bool isAlreadyThere(ErrorCode error) { return error == EEXIST; }

@@ -94,6 +94,13 @@ std::string userName() {
     return std::to_string(::geteuid());
 }
 
-bool isElevated() { return ::geteuid() == 0; }
+std::string currentDirectory() {
+    std::vector<char> area(4096);
+    for (;;) {
+        if (::getcwd(area.data(), area.size())) return detail::scriptForm(area.data());
+        if (errno != ERANGE || area.size() >= (1u << 20)) return {};
+        area.resize(area.size() * 2);
+    }
+}
 
 }  // namespace os

@@ -45,6 +45,7 @@ constexpr Entry table[] = {
     {"fchmod", changing},    {"fchmodat", changing},    {"futimens", changing},    {"copy_file_range", writing},
     {"mkdirat", making},     {"unlinkat", removing},    {"renameat", renaming},    {"renameat2", renaming},
     {"symlinkat", making},   {"readlinkat", changing},  {"readdir", ioOnly},       {"realpath", looking},
+    {"faccessat", looking},
 };
 
 }  // namespace
@@ -68,6 +69,8 @@ int errnoOf(faults::Fault fault) {
         case faults::Fault::NotFound: return ENOENT;
         case faults::Fault::Held: return EBUSY;
         case faults::Fault::CrossVolume: return EXDEV;
+        case faults::Fault::NeedsElevation: return EPERM;
+        case faults::Fault::Declined: return ECANCELED;
     }
     return EIO;
 }
@@ -165,6 +168,10 @@ ssize_t readlink(const char* path, char* buffer, size_t size) {
 }
 
 int lstat(const char* path, struct stat* out) { return refused("lstat") ? -1 : ::lstat(path, out); }
+
+int faccessat(int dirfd, const char* path, int mode, int flags) {
+    return refused("faccessat") ? -1 : ::faccessat(dirfd, path, mode, flags);
+}
 
 DIR* opendir(const char* path) { return refused("opendir") ? nullptr : ::opendir(path); }
 

@@ -66,6 +66,7 @@ dirent* readdir(DIR* directory);
 char* realpath(const char* path);
 ssize_t readlink(const char* path, char* buffer, size_t size);
 int lstat(const char* path, struct stat* out);
+int faccessat(int dirfd, const char* path, int mode, int flags);
 DIR* opendir(const char* path);
 int kill(pid_t process, int signal);
 int poll(struct pollfd* entries, unsigned long count, int timeout);

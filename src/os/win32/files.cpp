@@ -80,6 +80,8 @@ Result fileAttributes(const std::string& path, uint32_t& attributes) {
 
 uint32_t attributesOf(const std::string& path) { return sys::GetFileAttributesW(detail::systemPath(path).c_str()); }
 
+bool isAccessDenied(ErrorCode error) { return error == ERROR_ACCESS_DENIED; }
+
 bool isNotFound(ErrorCode error) {
     // A share that cannot be reached (ERROR_BAD_NETPATH) may well hold the entry: that is a
     // failure. A name no entry can have is one nothing has.

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "os/rights.h"
 #include "os/system.h"
 #include "os/win32/handle.h"
 #include "os/win32/system_calls.h"
@@ -137,8 +138,13 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     PROCESS_INFORMATION started;
     std::memset(&started, 0, sizeof started);
     if (!sys::CreateProcessW(existing ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, workingDirectory.c_str(), &startup, &started))
+                             nullptr, workingDirectory.c_str(), &startup, &started)) {
+        // A program whose manifest asks for administrator rights starts only through the
+        // shell, which asks the user for consent; it is waited for as any other.
+        if (::GetLastError() == detail::ErrorElevationRequired)
+            return startElevated(program, parameters, directory, untilEnd);
         return detail::lastFailure(Operation::Start, program, "CreateProcessW");
+    }
     // Declared so that the thread handle is closed first, then the process handle.
     const Handle process(started.hProcess);
     const Handle thread(started.hThread);

@@ -66,16 +66,12 @@ std::string userName() {
     return GetUserNameW(name, &size) ? detail::narrow(name, wcsnlen(name, size)) : std::string();
 }
 
-bool isElevated() {
-    HANDLE token = nullptr;
-    if (!detail::sys::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    const bool elevated =
-        detail::sys::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-        elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
+std::string currentDirectory() {
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return {};
+    std::wstring path(size, L'\0');
+    const DWORD n = GetCurrentDirectoryW(size, path.data());
+    return n > 0 && n < size ? detail::scriptForm(path.substr(0, n)) : std::string();
 }
 
 bool randomBytes(void* out, size_t size) {

@@ -20,7 +20,8 @@ constexpr Fault writing[] = {F::IoError, F::DiskFull};
 constexpr Fault guarded[] = {F::AccessDenied, F::IoError};
 constexpr Fault renaming[] = {F::AccessDenied, F::IoError, F::Held, F::DiskFull, F::NotFound, F::CrossVolume};
 constexpr Fault resolving[] = {F::IoError, F::NotFound};
-constexpr Fault starting[] = {F::AccessDenied, F::NotFound, F::Held};
+constexpr Fault starting[] = {F::AccessDenied, F::NotFound, F::Held, F::NeedsElevation};
+constexpr Fault startingElevated[] = {F::AccessDenied, F::NotFound, F::Declined};
 constexpr Fault deniedOnly[] = {F::AccessDenied};
 constexpr Fault missingOnly[] = {F::NotFound};
 constexpr Fault keyOpening[] = {F::AccessDenied, F::NotFound};
@@ -67,6 +68,12 @@ constexpr Entry table[] = {
     {"EnumProcessModules", deniedOnly},
     {"GetModuleFileNameExW", deniedOnly},
     {"CreateProcessW", starting},
+    {"ShellExecuteExW", startingElevated},
+    {"GetFileSecurityW", looking},
+    {"DuplicateToken", none},
+    {"AccessCheck", none},
+    {"GetExitCodeProcess", none},
+    {"WNetGetConnectionW", none},
     {"WaitForSingleObject", none},
     {"WaitForInputIdle", none},
     {"RmStartSession", none},
@@ -101,6 +108,8 @@ DWORD codeOf(faults::Fault fault) {
         case faults::Fault::NotFound: return ERROR_FILE_NOT_FOUND;
         case faults::Fault::Held: return ERROR_SHARING_VIOLATION;
         case faults::Fault::CrossVolume: return ERROR_NOT_SAME_DEVICE;
+        case faults::Fault::NeedsElevation: return detail::ErrorElevationRequired;
+        case faults::Fault::Declined: return ERROR_CANCELLED;
     }
     return ERROR_IO_DEVICE;
 }
@@ -115,6 +124,8 @@ NTSTATUS statusOf(faults::Fault fault) {
         case faults::Fault::NotFound: return static_cast<NTSTATUS>(0xC0000034L);       // STATUS_OBJECT_NAME_NOT_FOUND
         case faults::Fault::Held: return static_cast<NTSTATUS>(0xC0000043L);           // STATUS_SHARING_VIOLATION
         case faults::Fault::CrossVolume: return static_cast<NTSTATUS>(0xC00000D4L);    // STATUS_NOT_SAME_DEVICE
+        case faults::Fault::NeedsElevation: return static_cast<NTSTATUS>(0xC000042CL); // STATUS_ELEVATION_REQUIRED
+        case faults::Fault::Declined: return static_cast<NTSTATUS>(0xC0000120L);       // STATUS_CANCELLED
     }
     return static_cast<NTSTATUS>(0xC0000185L);
 }
@@ -273,6 +284,32 @@ BOOL EnumProcessModules(EnumProcessModulesEntry entry, HANDLE process, HMODULE* 
 
 DWORD GetModuleFileNameExW(GetModuleFileNameExEntry entry, HANDLE process, HMODULE module, LPWSTR path, DWORD size) {
     return refused("GetModuleFileNameExW") ? 0 : entry(process, module, path, size);
+}
+
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) { return refused("ShellExecuteExW") ? FALSE : ::ShellExecuteExW(info); }
+
+BOOL GetFileSecurityW(LPCWSTR path, SECURITY_INFORMATION wanted, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                      LPDWORD needed) {
+    return refused("GetFileSecurityW") ? FALSE : ::GetFileSecurityW(path, wanted, descriptor, size, needed);
+}
+
+BOOL DuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level, PHANDLE out) {
+    return refused("DuplicateToken") ? FALSE : ::DuplicateToken(token, level, out);
+}
+
+BOOL AccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD wanted, PGENERIC_MAPPING mapping,
+                 PPRIVILEGE_SET privileges, LPDWORD privilegesSize, LPDWORD granted, LPBOOL status) {
+    if (refused("AccessCheck")) return FALSE;
+    return ::AccessCheck(descriptor, token, wanted, mapping, privileges, privilegesSize, granted, status);
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD code) {
+    return refused("GetExitCodeProcess") ? FALSE : ::GetExitCodeProcess(process, code);
+}
+
+DWORD WNetGetConnectionW(LPCWSTR local, LPWSTR remote, LPDWORD size) {
+    if (const DWORD code = refusedWith("WNetGetConnectionW")) return code;
+    return ::WNetGetConnectionW(local, remote, size);
 }
 
 BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,

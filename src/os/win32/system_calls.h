@@ -14,6 +14,8 @@
 #include <winternl.h>
 #include <aclapi.h>
 #include <shlobj.h>
+#include <shellapi.h>
+#include <winnetwk.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -22,6 +24,10 @@
 #include "os/result.h"
 
 namespace os::detail {
+
+// A program whose manifest asks for administrator rights, started without them: mingw's
+// headers lack the name of this error.
+constexpr DWORD ErrorElevationRequired = 740;
 
 // The failure of `operation` on `path` that the Win32 call `call` has just reported through
 // the thread's last error.
@@ -77,6 +83,11 @@ DWORD GetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flag
 DWORD GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE kind, SECURITY_INFORMATION wanted, PSID* owner, PSID* group,
                       PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor);
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL GetFileSecurityW(LPCWSTR path, SECURITY_INFORMATION wanted, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                      LPDWORD needed);
+BOOL DuplicateToken(HANDLE token, SECURITY_IMPERSONATION_LEVEL level, PHANDLE out);
+BOOL AccessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD wanted, PGENERIC_MAPPING mapping,
+                 PPRIVILEGE_SET privileges, LPDWORD privilegesSize, LPDWORD granted, LPBOOL status);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size, PDWORD needed);
 
 // Processes.
@@ -86,6 +97,11 @@ BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry);
 HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD process);
 BOOL EnumProcessModules(EnumProcessModulesEntry entry, HANDLE process, HMODULE* modules, DWORD size, LPDWORD needed);
 DWORD GetModuleFileNameExW(GetModuleFileNameExEntry entry, HANDLE process, HMODULE module, LPWSTR path, DWORD size);
+// Starting a program through the shell: what the verb "runas" asks for administrator rights with.
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
+// The remote name behind a mapped drive: the error code itself on failure, as the call gives it.
+DWORD WNetGetConnectionW(LPCWSTR local, LPWSTR remote, LPDWORD size);
 BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                     LPSECURITY_ATTRIBUTES threadSecurity, BOOL inherit, DWORD flags, LPVOID environment,
                     LPCWSTR directory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION started);

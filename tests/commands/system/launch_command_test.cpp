@@ -5,10 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "helpers/helper_programs.h"
 #include "helpers/script_run.h"
+#include "os/fault_injection.h"
+#include "os/rights.h"
 
 namespace {
 
@@ -104,6 +111,45 @@ TEST(LaunchCommand, WhatCannotBeStartedStopsTheRun) {
         EXPECT_EQ(fileExists(run.path("out.txt")), c.firstRan);
     }
 }
+
+#ifdef _WIN32
+// A program whose manifest asks for administrator rights is refused by CreateProcessW with
+// ERROR_ELEVATION_REQUIRED: it is started through the shell's "runas", which asks the user,
+// and waited for as any other; declining fails the launch. Wine starts every program, so the
+// refusal is injected; the "runas" is Wine's own, which starts the program without asking.
+TEST(LaunchCommand, AProgramThatNeedsRightsIsStartedThroughTheShellAndWaitedFor) {
+    for (const bool declined : {false, true}) {
+        SCOPED_TRACE(declined ? "declined" : "consented");
+        ScriptRun run(launchSection("Run", "<Src>\\write_args" UPDATER_HELPER_SUFFIX, "300 out.txt \"two words\"", "1"));
+        placeHelper(run.dir(), "write_args");
+        int refusals = 0;
+        os::faults::setInjector([&](const char* call) -> std::optional<os::faults::Fault> {
+            if (std::string(call) != "CreateProcessW" || refusals++ > 0) return std::nullopt;
+            return os::faults::Fault::NeedsElevation;
+        });
+        std::vector<std::string> started;
+        if (declined)
+            os::setRightsSeam({{}, {}, [&](const std::string& program, const std::string&, const std::string&, bool,
+                                           uint32_t*) {
+                                   started.push_back(program);
+                                   return os::Result::fail(os::Operation::Start, program, ERROR_CANCELLED, "ShellExecuteExW");
+                               }});
+        const bool ran = run.run("Run");
+        os::faults::setInjector({});
+        os::setRightsSeam({});
+        EXPECT_EQ(refusals, 1);
+        EXPECT_EQ(ran, !declined);
+        // Waited for: the file it writes a while after its start is there at once.
+        EXPECT_EQ(readFile(run.path("out.txt")), declined ? "" : "two words\n");
+        if (!declined) continue;
+        EXPECT_EQ(started, std::vector<std::string>{run.path("write_args" UPDATER_HELPER_SUFFIX)});
+        ASSERT_EQ(run.boxes().size(), 1u);
+        EXPECT_EQ(messagePart(run.boxes()[0].text),
+                  formatMessage(MessageId::LaunchFailed, {run.path("write_args" UPDATER_HELPER_SUFFIX), "300 out.txt \"two words\""}));
+        EXPECT_NE(run.boxes()[0].text.find(os::describeError(ERROR_CANCELLED)), std::string::npos);
+    }
+}
+#endif
 
 TEST(LaunchCommand, EmptyFileListStopsTheRun) {
     ScriptRun run(launchSection("Run", "", "x", "1"));

@@ -1,0 +1,36 @@
+// Administrator rights for a run (ELEVATE of UPDATER): whether the loaded main list needs
+// them, and asking for them once, before anything is changed, by starting the updater again
+// with them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "os/result.h"
+#include "run/procedure.h"
+
+struct RunContext;
+
+enum class ElevateSetting {
+    WhenNeeded,  // ELEVATE absent: asked for when a place the run changes needs them
+    Always,      // ELEVATE=1
+    Never,       // ELEVATE=0
+};
+
+// ELEVATE of UPDATER, expanded: 0 is Never, any other number Always, absence WhenNeeded.
+ElevateSetting elevateSetting(RunContext& run);
+
+// The first place the commands of `list` will create, replace, move or delete that this user
+// may not write: the failure of its check (AccessDenied; or why the system could not tell,
+// which counts as needing rights too). None when every place may be written.
+std::optional<os::Failure> placeNeedingRights(RunContext& run, const Procedure& list);
+
+// Settles the run's rights with the loaded main list, before anything is changed. True when
+// this process goes on with the run. False when it ends here: the rights it needs are
+// lacking in an unattended run, or could not be had (outcome NeedsRights, after its box);
+// or the copy started with them did the run (outcome DoneWithRights, with its exit code).
+bool settleRights(RunContext& run);
+
+// The command line of the copy started with rights: the reserved switch that marks it, then
+// this run's own command line unchanged.
+std::string commandLineWithRights(const std::string& commandLine);
