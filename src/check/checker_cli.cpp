@@ -1,5 +1,6 @@
-// Options, output and exit status of updater-check. Findings go to standard output, one line
-// each; the count goes to standard error, so that the output holds findings and nothing else.
+// Options, output and exit status of updater-check. Faults go to standard output, one line
+// each; notes and the count go to standard error, so that the output holds faults and nothing
+// else: what reads it (an editor, the check of the examples) sees a correct script as clean.
 #include "check/checker_cli.h"
 
 #include "check/json_text.h"
@@ -66,6 +67,7 @@ void writeJson(const Options& options, const CheckResult& result, std::ostream& 
     out << "  \"encoding\": " << jsonString(encodingName(result.encoding)) << ",\n";
     out << "  \"errors\": " << result.findings.count(Severity::Error) << ",\n";
     out << "  \"warnings\": " << result.findings.count(Severity::Warning) << ",\n";
+    out << "  \"notes\": " << result.findings.count(Severity::Note) << ",\n";
     out << "  \"findings\": [";
     const std::vector<Finding> findings = result.findings.sorted();
     for (size_t i = 0; i < findings.size(); ++i) {
@@ -103,7 +105,8 @@ int runChecker(const std::vector<std::string>& args, std::ostream& out, std::ost
         writeJson(options, result, out);
     } else {
         if (options.plan) out << result.plan;
-        for (const Finding& finding : result.findings.sorted()) out << formatFinding(options.script, finding) << "\n";
+        for (const Finding& finding : result.findings.sorted())
+            (finding.severity == Severity::Note ? err : out) << formatFinding(options.script, finding) << "\n";
         if (errors + warnings > 0)
             err << errors << (errors == 1 ? " error, " : " errors, ") << warnings
                 << (warnings == 1 ? " warning\n" : " warnings\n");

@@ -3,7 +3,14 @@
 
 #include <algorithm>
 
-const char* severityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
+const char* severityName(Severity severity) {
+    switch (severity) {
+        case Severity::Error: return "error";
+        case Severity::Warning: return "warning";
+        case Severity::Note: return "note";
+    }
+    return "";
+}
 
 void Findings::add(int line, Severity severity, std::string section, std::string key, std::string message) {
     // One text stands for the whole finding: a set of them finds a repeat at once, however

@@ -6,11 +6,14 @@
 #include <unordered_set>
 #include <vector>
 
-enum class Severity { Error, Warning };
+// A note is no fault: it tells what the script asks of the user's machine (administrator
+// rights), so that a correct script that needs them stays a script without findings.
+enum class Severity { Error, Warning, Note };
 
 struct Finding {
     int line;             // 1-based line in the script; 0 when no line of the file holds the fault
-    Severity severity;    // Error: the updater stops with a message; Warning: it goes on, likely not as meant
+    Severity severity;    // Error: the updater stops with a message; Warning: it goes on, likely not as meant;
+                          // Note: it goes on as meant, and the author should know how
     std::string section;  // as the script or its list names it
     std::string key;      // empty when the finding is about a whole section
     std::string message;  // what is wrong, and what the updater would do (in the script's encoding)

@@ -27,6 +27,7 @@ void renderList(const PlanList& list, int depth, std::string& out) {
         out += indent(depth) + "[" + command.section + "]";
         if (!command.mode.empty()) out += " " + command.mode;
         if (!command.note.empty()) out += "  (" + command.note + ")";
+        if (!command.rights.empty()) out += "  (needs administrator rights: " + command.rights + ")";
         out += "\n";
         for (const PlanValue& value : command.values) renderValue(value, depth + 1, out);
     }

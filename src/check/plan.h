@@ -18,6 +18,7 @@ struct PlanCommand {
     std::string section;
     std::string mode;  // the kind as the table spells it, else the MODE value as read
     std::string note;  // why it would not load; empty when it would
+    std::string rights;  // the key and the place that need administrator rights; empty when none does
     std::vector<PlanValue> values;
 };
 

@@ -14,6 +14,7 @@
 #include "commands/command_kinds.h"
 #include "os/files.h"
 #include "run/command.h"
+#include "run/elevation.h"
 #include "run/key_reader.h"
 #include "run/list_items.h"
 #include "run/messages.h"
@@ -31,6 +32,49 @@ bool isBuiltinSymbol(const Text& name) {
     for (const char* builtin : {"<Win>", "<Sys>", "<Src>", "<Desktop>", "<Programs>"})
         if (name.equalsNoCase(builtin)) return true;
     return false;
+}
+
+// The places that only an administrator may change on a standard Windows installation, each
+// written as a script names it, so that the symbol table of this machine says where it lies.
+// Of two nested places the inner one comes first: it is the one a finding names.
+struct GuardedPlace {
+    const char* written;
+    const char* name;
+};
+constexpr GuardedPlace guardedPlaces[] = {
+    {"{?SpFolder\\0x2b}", "the Common Files folder"},
+    {"{?SpFolder\\0x2c}", "the 32-bit Common Files folder"},
+    {"{?SpFolder\\0x26}", "the Program Files folder"},
+    {"{?SpFolder\\0x2a}", "the 32-bit Program Files folder"},
+    {"<Sys>", "the system folder"},
+    {"{?SpFolder\\0x29}", "the 32-bit system folder"},
+    {"<Win>", "the Windows folder"},
+    {"{?SpFolder\\0x18}", "the all-users Startup folder"},
+    {"{?SpFolder\\0x17}", "the all-users Programs menu"},
+    {"{?SpFolder\\0x16}", "the all-users Start menu"},
+    {"{?SpFolder\\0x19}", "the all-users desktop"},
+};
+
+// A guarded place as this machine names it, upper case: paths compare without regard to case.
+struct GuardedRoot {
+    std::string path;
+    const char* name;
+};
+
+// The message a command shows when the system refuses it its place.
+std::string refusalMessageOf(const char* mode) {
+    static const struct {
+        const char* mode;
+        MessageId id;
+    } refusals[] = {
+        {"COPY", MessageId::CopyFailed},         {"MOVE", MessageId::MoveFailed},
+        {"DELETE", MessageId::DeleteFailed},     {"MAKEDIR", MessageId::MakeDirFailed},
+        {"ATTR", MessageId::AttributeFailed},    {"LINK", MessageId::ShortcutFailed},
+    };
+    for (const auto& refusal : refusals)
+        if (Text(mode).equalsNoCase(refusal.mode))
+            return "it stops with message " + std::to_string(static_cast<int>(refusal.id)) + " (access denied)";
+    return "it fails with access denied";
 }
 
 // Two list values that name the same sections in the same order load the same procedure.
@@ -97,6 +141,8 @@ public:
             expandValue(run_.symbols, rollback);
             undoable_ = rollback.toInt() != 0;
         }
+        elevate_ = elevateSetting(run_);
+        findGuardedRoots();
 
         const std::string startStop = "before it runs anything";
         const Text updater("UPDATER");
@@ -407,6 +453,7 @@ private:
             checkLaunchInUndoableRun(commands.back(), origin, i + 1 == itemCount(list));
         }
         checkReferences(commands, list);
+        checkRights(commands, origin);
 
         for (CheckedCommand& command : commands) {
             for (PlanValue& value : command.plan.values) {
@@ -423,6 +470,85 @@ private:
         return plan;
     }
 
+    // Roots that expand to nothing, or to no more than a drive or the root, are no places:
+    // everything would lie within them. A root this machine cannot name stays as written and
+    // so still matches a script that names it the same way.
+    void findGuardedRoots() {
+        for (const GuardedPlace& place : guardedPlaces) {
+            Text root(place.written);
+            expandValue(run_.symbols, root);
+            const std::string path = paths::withoutTrailingSeparators(root.str());
+            if (path.find('\\') == std::string::npos) continue;
+            guardedRoots_.push_back({ascii::upperCase(path), place.name});
+        }
+    }
+
+    struct GuardedItem {
+        const char* key;
+        Text item;
+        const char* place;
+    };
+
+    // The first item of the command's changing keys that lies in a guarded place. A section
+    // that would not load stops the run before anything asks for rights.
+    std::optional<GuardedItem> guardedItemOf(const CheckedCommand& command) const {
+        if (!command.kind || !command.plan.note.empty()) return std::nullopt;
+        for (const char* key : command.kind->changes) {
+            if (!key) continue;
+            const Text* value = command.values.value(key);
+            if (!value) continue;
+            for (const Text& item : ItemList(*value)) {
+                if (item.empty()) continue;
+                const std::string path = ascii::upperCase(item.str());
+                for (const GuardedRoot& root : guardedRoots_)
+                    if (paths::isWithin(path, root.path)) return GuardedItem{key, item, root.name};
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The updater settles its rights once, at the start, from what the main list changes
+    // (unless ELEVATE says otherwise); a branch is loaded only when its SWITCH runs, too late
+    // to ask. So the same place needs no word in one list and stops the run in another.
+    void checkRights(std::vector<CheckedCommand>& commands, const ListOrigin& origin) {
+        std::vector<std::optional<GuardedItem>> guarded;
+        for (const CheckedCommand& command : commands) guarded.push_back(guardedItemOf(command));
+        if (origin.main)
+            for (size_t i = 0; i < commands.size() && mainNeedingRights_.empty(); ++i)
+                if (guarded[i]) mainNeedingRights_ = commands[i].name.str();
+        for (size_t i = 0; i < commands.size(); ++i) {
+            if (!guarded[i]) continue;
+            CheckedCommand& command = commands[i];
+            const GuardedItem& found = *guarded[i];
+            command.plan.rights = std::string(found.key) + " in " + found.place;
+            if (!rightsReported_.insert(ascii::upperCase(command.name.str())).second) continue;
+            const std::string where =
+                quoted(found.item) + " lies in " + found.place + ", which only an administrator may change";
+            const std::string refusal = refusalMessageOf(command.kind->mode);
+            Severity severity = Severity::Note;
+            std::string message;
+            if (elevate_ == ElevateSetting::Always) {
+                message = where + ": ELEVATE=1, so the updater asks for administrator rights at start";
+            } else if (elevate_ == ElevateSetting::Never) {
+                severity = Severity::Warning;
+                message = where + ": ELEVATE=0, so the updater never asks for administrator rights; unless it is "
+                                  "started as administrator, " + refusal;
+            } else if (origin.main) {
+                message = where + ": the run needs administrator rights, and the updater asks for them at start";
+            } else if (!mainNeedingRights_.empty()) {
+                message = where + ": the run needs administrator rights, and the updater asks for them at start "
+                                  "because of [" + mainNeedingRights_ + "] of the main list";
+            } else {
+                severity = Severity::Warning;
+                message = where + ": the updater asks for administrator rights only for what the main list changes, "
+                                  "and nothing there needs them; unless it is started as administrator, " + refusal +
+                          " when [" + origin.section + "] takes branch " + origin.key +
+                          " (ELEVATE=1 has it ask at start)";
+            }
+            add(lineOf(command.name, found.key), severity, command.name, found.key, message);
+        }
+    }
+
     // A run that can be undone undoes what it changed, not what a program it started did: a
     // LAUNCH with anything after it that can fail leaves that program's effects behind.
     void checkLaunchInUndoableRun(const CheckedCommand& command, const ListOrigin& origin, bool lastOfItsList) {
@@ -433,8 +559,8 @@ private:
             "stops the run, the changes this program made stay");
     }
 
-    // LOG and ROLLBACK of UPDATER: optional, so a missing one is no fault; a present one is
-    // checked as the updater will read it.
+    // LOG, ROLLBACK and ELEVATE of UPDATER: optional, so a missing one is no fault; a present
+    // one is checked as the updater will read it.
     void checkOptionalUpdaterKeys(Plan& plan) {
         const Text updater("UPDATER");
         if (keyState(updater, "LOG") == KeyState::Present) {
@@ -455,6 +581,15 @@ private:
                     quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
                         (value->toInt() != 0 ? "1 and undoes a failed run" : "0 and undoes nothing"));
             if (value) plan.updater.push_back({"ROLLBACK", value->str(), nullptr});
+        }
+        if (keyState(updater, "ELEVATE") == KeyState::Present) {
+            const auto value = readValue(updater, "ELEVATE", false);
+            if (value && value->str() != "0" && value->str() != "1")
+                add(lineOf(updater, "ELEVATE"), Severity::Warning, updater, "ELEVATE",
+                    quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
+                        (value->toInt() != 0 ? "1 and asks for administrator rights at start"
+                                             : "0 and never asks for administrator rights"));
+            if (value) plan.updater.push_back({"ELEVATE", value->str(), nullptr});
         }
     }
 
@@ -550,6 +685,10 @@ private:
     std::vector<std::string> running_;  // the lists that would be running at this point
     std::map<std::string, CheckedCommand> checked_;  // by section name, upper case
     bool undoable_ = false;                          // ROLLBACK=1
+    ElevateSetting elevate_ = ElevateSetting::WhenNeeded;
+    std::vector<GuardedRoot> guardedRoots_;
+    std::string mainNeedingRights_;        // the first command of the main list in a guarded place
+    std::set<std::string> rightsReported_;  // by section name, upper case
 };
 
 // The script's full path as the updater would hold it: "\" separators, no long-path prefix.

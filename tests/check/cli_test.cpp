@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check/checker_cli.h"
+#include "run/symbols.h"
 #include "support/test_support.h"
 
 namespace {
@@ -293,6 +294,68 @@ TEST(CheckerOutput, PlanShowsEveryCommandWithItsValuesAndEachBranchBelowItsSwitc
                   path + ":21: error: [Again] 0: the list \"Copy,Again\" leads back into a list that is still running: "
                          "the updater loads it again and again, one level deeper each time, until it stops with "
                          "message 11\n");
+}
+
+// The copy of a script that writes into Program Files, with its ELEVATE line (or none).
+std::string programFilesScript(const std::string& elevateLine) {
+    return "[UPDATER]\nNAME=\nPROC=A,B\n" + elevateLine +
+           "[A]\nMODE=COPY\nFROM=<Src>\\new\nTO={?SpFolder\\0x26}\\App\n"
+           "[B]\nMODE=COPY\nFROM=<Src>\\new\nTO=<Src>\\App\n";
+}
+
+// Program Files as this machine names it: what the script's TO reads here.
+std::string programFilesApp() {
+    Text app("{?SpFolder\\0x26}\\App");
+    expandValue(SymbolTable(), app);
+    return app.str();
+}
+
+// A note is no fault: it stays off standard output, which the check of the examples reads,
+// and off the exit status. A run that never asks for the rights it needs is a fault.
+TEST(CheckerOutput, RightsAreANoteOffTheFaultsUnlessTheUpdaterNeverAsks) {
+    TempDir dir;
+    const std::string where = "[A] TO: \"" + programFilesApp() +
+                              "\" lies in the Program Files folder, which only an administrator may change: ";
+    const struct {
+        const char* elevateLine;
+        std::string fault;  // each after the script's path
+        std::string note;
+        const char* count;
+    } cases[] = {
+        {"", "", ":7: note: " + where + "the run needs administrator rights, and the updater asks for them at start\n",
+         ""},
+        {"ELEVATE=1\n", "", ":8: note: " + where + "ELEVATE=1, so the updater asks for administrator rights at start\n",
+         ""},
+        {"ELEVATE=0\n",
+         ":8: warning: " + where +
+             "ELEVATE=0, so the updater never asks for administrator rights; unless it is started as administrator, "
+             "it stops with message 8 (access denied)\n",
+         "", "0 errors, 1 warning\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.elevateLine);
+        const std::string path = script(dir, programFilesScript(c.elevateLine));
+        const CheckRun run = check({path});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, c.fault.empty() ? "" : path + c.fault);
+        EXPECT_EQ(run.err, (c.note.empty() ? "" : path + c.note) + c.count);
+    }
+}
+
+TEST(CheckerOutput, JsonCountsNotesApartAndThePlanShowsWhatNeedsRights) {
+    TempDir dir;
+    const std::string path = script(dir, programFilesScript("ELEVATE=1\n"));
+    const CheckRun json = check({"--json", path});
+    EXPECT_TRUE(JsonValidator(json.out).valid()) << json.out;
+    for (const char* part : {"\"errors\": 0,", "\"warnings\": 0,", "\"notes\": 1,",
+                             "{\"line\": 8, \"severity\": \"note\", \"section\": \"A\", \"key\": \"TO\""})
+        EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
+
+    const CheckRun plan = check({"--plan", path});
+    for (const char* part : {"\n  ELEVATE = 1\n",
+                             "\n    [A] COPY  (needs administrator rights: TO in the Program Files folder)\n",
+                             "\n    [B] COPY\n"})
+        EXPECT_NE(plan.out.find(part), std::string::npos) << part << "\n" << plan.out;
 }
 
 // Every command that changes the disk, aimed at files that exist: after the check they

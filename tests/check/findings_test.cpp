@@ -2,13 +2,16 @@
 // severity, section and key and nothing else; and a clean script that gives nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "check/checker_cli.h"
 #include "check/script_check.h"
+#include "os/system.h"
 #include "support/test_support.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -52,7 +55,19 @@ CheckResult checkText(const TempDir& dir, const std::string& script, const std::
 
 const std::string longValue(32800, 'x');
 
+// A script with ELEVATE at `elevate`, or without it for none, and the sections given.
+std::string elevated(const char* elevate, const std::string& sections, const std::string& proc = "A") {
+    return "[UPDATER]\nNAME=\nPROC=" + proc + "\n" + (elevate ? "ELEVATE=" + std::string(elevate) + "\n" : "") +
+           sections;
+}
+
+std::string copyToProgramFiles(const std::string& section = "A") {
+    return "[" + section + "]\nMODE=COPY\nFROM=<Src>\\new\nTO={?SpFolder\\0x26}\\App\n";
+}
+
 const std::vector<FaultCase>& faultCases() {
+    // The Windows folder as this machine names it, in other letters than it names it.
+    static const std::string windowsInCapitals = ascii::upperCase(os::windowsDirectory());
     static const std::vector<FaultCase> cases = {
         // Errors: the updater would stop with a message.
         {"a missing key of a command",
@@ -206,6 +221,42 @@ const std::vector<FaultCase>& faultCases() {
         {"a ROLLBACK that is neither 0 nor 1",
          "[UPDATER]\nNAME=\nPROC=A\nROLLBACK=yes\n[A]\nMODE=OSVER\n",
          {{Severity::Warning, "UPDATER", "ROLLBACK", "ROLLBACK=yes", "reads it as 0"}}},
+
+        // Administrator rights: a note where the updater asks for them, a warning where it does not.
+        {"a COPY into Program Files without ELEVATE",
+         elevated(nullptr, copyToProgramFiles()),
+         {{Severity::Note, "A", "TO", "TO={?SpFolder\\0x26}\\App", "the updater asks for them at start"}}},
+        {"a COPY into Program Files with ELEVATE=1",
+         elevated("1", copyToProgramFiles()),
+         {{Severity::Note, "A", "TO", "TO={?SpFolder\\0x26}\\App", "ELEVATE=1, so the updater asks"}}},
+        {"a COPY into Program Files with ELEVATE=0",
+         elevated("0", copyToProgramFiles()),
+         {{Severity::Warning, "A", "TO", "TO={?SpFolder\\0x26}\\App",
+           "never asks for administrator rights; unless it is started as administrator, it stops with message 8"}}},
+        {"a COPY into the updater's own folder",
+         elevated(nullptr, "[A]\nMODE=COPY\nFROM=<Src>\\new\nTO=<Src>\\App\n"),
+         {}},
+        {"a MOVE out of the system folder",
+         elevated(nullptr, "[A]\nMODE=MOVE\nFROM=<Sys>\\old.dll\nTO=<Src>\\old.dll\n"),
+         {{Severity::Note, "A", "FROM", "FROM=<Sys>\\old.dll", "the system folder"}}},
+        {"a DELETE in the Windows folder written in other letters",
+         elevated(nullptr, "[A]\nMODE=DELETE\nFILE=" + windowsInCapitals + "\\App\\*.tmp\n"),
+         {{Severity::Note, "A", "FILE", "FILE=" + windowsInCapitals + "\\App\\*.tmp", "the Windows folder"}}},
+        {"a branch into Program Files when the main list needs no rights",
+         elevated(nullptr, "[A]\nMODE=OSVER\n[S]\nMODE=SWITCH\nPROC=A\n0=\n1=B\n" + copyToProgramFiles("B"), "A,S"),
+         {{Severity::Warning, "B", "TO", "TO={?SpFolder\\0x26}\\App", "only for what the main list changes"}}},
+        {"a branch into Program Files when the main list needs rights",
+         elevated(nullptr, copyToProgramFiles() + "[S]\nMODE=SWITCH\nPROC=A\n0=\n1=B\n" +
+                          "[B]\nMODE=MOVE\nFROM=<Sys>\\old.dll\nTO=<Src>\\old.dll\n",
+                  "A,S"),
+         {{Severity::Note, "A", "TO", "TO={?SpFolder\\0x26}\\App", "asks for them at start"},
+          {Severity::Note, "B", "FROM", "FROM=<Sys>\\old.dll", "because of [A] of the main list"}}},
+        {"an ELEVATE that is no number",
+         elevated("yes", "[A]\nMODE=OSVER\n"),
+         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=yes", "reads it as 0 and never asks"}}},
+        {"an empty ELEVATE",
+         elevated("", "[A]\nMODE=OSVER\n"),
+         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=", "reads it as 0 and never asks"}}},
     };
     return cases;
 }
@@ -238,6 +289,7 @@ const char* const cleanScript = R"(; every kind of command, written as the refer
 [UPDATER]
 NAME=Demo Updater
 PROC=WaitOld,Check,Branch,Done
+ELEVATE=1
 
 [DEFINE]
 <App>={?AppPath\demo.exe}
@@ -333,13 +385,21 @@ TEXT=Demo is up to date.
 ISABORT=0,0
 )";
 
-TEST(Findings, ACleanScriptGivesNothingAndExitsWithZero) {
+// Its shortcut goes into the all-users Programs menu from a branch, which only ELEVATE=1 gets
+// the rights for: that is no fault, only a note, kept out of the faults' output.
+TEST(Findings, ACleanScriptGivesNoFaultAndExitsWithZero) {
     TempDir dir;
     writeFile(dir / "patch.ini", cleanScript);
     std::ostringstream out, err;
     EXPECT_EQ(runChecker({nativePath(dir / "patch.ini")}, out, err), 0);
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(err.str(), "");
+    const std::string notes = err.str();
+    const std::string note = nativePath(dir / "patch.ini") + ":" +
+                             std::to_string(lineOf(cleanScript, "DST=<Programs>\\Demo\\Demo")) +
+                             ": note: [Link] DST: ";
+    EXPECT_EQ(notes.rfind(note, 0), 0u) << notes;
+    EXPECT_NE(notes.find("the all-users Programs menu"), std::string::npos) << notes;
+    EXPECT_EQ(std::count(notes.begin(), notes.end(), '\n'), 1) << notes;
 }
 
 TEST(Findings, EveryCountedListStopsTheRunWhenEmpty) {

@@ -1,8 +1,10 @@
 // The kind table's key column held to the loaders themselves, for every kind in the table:
 // a section with exactly the listed keys loads without a word, and without any one of them
-// the loader names exactly that key in message 2, the first missing one in the column's order.
+// the loader names exactly that key in message 2, the first missing one in the column's order;
+// and its column of changing keys held to the keys it reads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,20 @@ TEST(KindKeys, AreExactlyTheKeysEachLoaderReadsInItsOrder) {
         }
     }
     EXPECT_GT(kinds, 0);
+}
+
+// A changing key the loader does not read is one whose places nobody checks: neither the
+// updater before asking for rights nor the checker.
+TEST(KindKeys, ChangingKeysAreKeysOfTheirKind) {
+    for (const CommandKind& kind : commandKinds()) {
+        SCOPED_TRACE(kind.mode);
+        const std::vector<std::string> keys = columnOf(kind);
+        for (const char* key : kind.changes) {
+            if (key) {
+                EXPECT_NE(std::find(keys.begin() + 1, keys.end(), key), keys.end()) << key;
+            }
+        }
+    }
 }
 
 }  // namespace
