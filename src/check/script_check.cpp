@@ -453,7 +453,7 @@ private:
             checkLaunchInUndoableRun(commands.back(), origin, i + 1 == itemCount(list));
         }
         checkReferences(commands, list);
-        checkRights(commands, origin);
+        checkRights(commands);
 
         for (CheckedCommand& command : commands) {
             for (PlanValue& value : command.plan.values) {
@@ -507,19 +507,13 @@ private:
         return std::nullopt;
     }
 
-    // The updater settles its rights once, at the start, from what the main list changes
-    // (unless ELEVATE says otherwise); a branch is loaded only when its SWITCH runs, too late
-    // to ask. So the same place needs no word in one list and stops the run in another.
-    void checkRights(std::vector<CheckedCommand>& commands, const ListOrigin& origin) {
-        std::vector<std::optional<GuardedItem>> guarded;
-        for (const CheckedCommand& command : commands) guarded.push_back(guardedItemOf(command));
-        if (origin.main)
-            for (size_t i = 0; i < commands.size() && mainNeedingRights_.empty(); ++i)
-                if (guarded[i]) mainNeedingRights_ = commands[i].name.str();
-        for (size_t i = 0; i < commands.size(); ++i) {
-            if (!guarded[i]) continue;
-            CheckedCommand& command = commands[i];
-            const GuardedItem& found = *guarded[i];
+    // The updater settles its rights once, at the start, from what the main list and every
+    // list its SWITCHes may branch to change (unless ELEVATE says otherwise).
+    void checkRights(std::vector<CheckedCommand>& commands) {
+        for (CheckedCommand& command : commands) {
+            const std::optional<GuardedItem> guarded = guardedItemOf(command);
+            if (!guarded) continue;
+            const GuardedItem& found = *guarded;
             command.plan.rights = std::string(found.key) + " in " + found.place;
             if (!rightsReported_.insert(ascii::upperCase(command.name.str())).second) continue;
             const std::string where =
@@ -533,17 +527,8 @@ private:
                 severity = Severity::Warning;
                 message = where + ": ELEVATE=0, so the updater never asks for administrator rights; unless it is "
                                   "started as administrator, " + refusal;
-            } else if (origin.main) {
-                message = where + ": the run needs administrator rights, and the updater asks for them at start";
-            } else if (!mainNeedingRights_.empty()) {
-                message = where + ": the run needs administrator rights, and the updater asks for them at start "
-                                  "because of [" + mainNeedingRights_ + "] of the main list";
             } else {
-                severity = Severity::Warning;
-                message = where + ": the updater asks for administrator rights only for what the main list changes, "
-                                  "and nothing there needs them; unless it is started as administrator, " + refusal +
-                          " when [" + origin.section + "] takes branch " + origin.key +
-                          " (ELEVATE=1 has it ask at start)";
+                message = where + ": the run needs administrator rights, and the updater asks for them at start";
             }
             add(lineOf(command.name, found.key), severity, command.name, found.key, message);
         }
@@ -687,7 +672,6 @@ private:
     bool undoable_ = false;                          // ROLLBACK=1
     ElevateSetting elevate_ = ElevateSetting::WhenNeeded;
     std::vector<GuardedRoot> guardedRoots_;
-    std::string mainNeedingRights_;        // the first command of the main list in a guarded place
     std::set<std::string> rightsReported_;  // by section name, upper case
 };
 

@@ -20,21 +20,21 @@
 
 namespace {
 const CommandKind kinds[] = {
-    {"EXIST", "EXIST_INFO", loadExistCommand, executeExistCommand, {"MODE", "FILE"}, {}},
-    {"DATE", "DATE_INFO", loadDateCommand, executeDateCommand, {"MODE", "FILE", "DATE"}, {}},
-    {"SWITCH", "DATE_INFO", loadSwitchCommand, executeSwitchCommand, {"MODE", "PROC", "0", "1"}, {}},
-    {"MSGBOX", "MSGBOX_INFO", loadMsgBoxCommand, executeMsgBoxCommand, {"MODE", "FLAG", "TYPE", "TEXT", "ISABORT"}, {}},
-    {"COPY", "COPY_INFO", loadCopyCommand, executeCopyCommand, {"MODE", "FROM", "TO"}, {"TO"}},
-    {"LAUNCH", "LAUNCH_INFO", loadLaunchCommand, executeLaunchCommand, {"MODE", "FILE", "PARAM", "ISWAIT"}, {}},
-    {"DELETE", "DELETE_INFO", loadDeleteCommand, executeDeleteCommand, {"MODE", "FILE"}, {"FILE"}},
-    {"LINK", "SHORTCUT_INFO", loadShortcutCommand, executeShortcutCommand, {"MODE", "SRC", "PARAM", "SHOWCMD", "DST"}, {"DST"}},
-    {"OSVER", "OSVER_INFO", loadOsVersionCommand, executeOsVersionCommand, {"MODE"}, {}},
-    {"MAKEDIR", "MAKEDIR_INFO", loadMakeDirCommand, executeMakeDirCommand, {"MODE", "DIR"}, {"DIR"}},
-    {"ATTR", "ATTR_INFO", loadAttrCommand, executeAttrCommand, {"MODE", "FILE", "ARG"}, {"FILE"}},
-    {"CRC", "CRC_INFO", loadCrcCommand, executeCrcCommand, {"MODE", "FILE", "TYPE", "CRC"}, {}},
-    {"MOVE", "MOVE_INFO", loadMoveCommand, executeMoveCommand, {"MODE", "FROM", "TO"}, {"FROM", "TO"}},
-    {"WAITAPP", "WAITAPP_INFO", loadWaitAppCommand, executeWaitAppCommand, {"MODE", "APP", "TICK"}, {}},
-    {"APPEXIST", "WAITAPP_INFO", loadAppExistCommand, executeAppExistCommand, {"MODE", "APP"}, {}},
+    {"EXIST", "EXIST_INFO", loadExistCommand, executeExistCommand, {"MODE", "FILE"}, {}, {}},
+    {"DATE", "DATE_INFO", loadDateCommand, executeDateCommand, {"MODE", "FILE", "DATE"}, {}, {}},
+    {"SWITCH", "DATE_INFO", loadSwitchCommand, executeSwitchCommand, {"MODE", "PROC", "0", "1"}, {}, {"0", "1"}},
+    {"MSGBOX", "MSGBOX_INFO", loadMsgBoxCommand, executeMsgBoxCommand, {"MODE", "FLAG", "TYPE", "TEXT", "ISABORT"}, {}, {}},
+    {"COPY", "COPY_INFO", loadCopyCommand, executeCopyCommand, {"MODE", "FROM", "TO"}, {"TO"}, {}},
+    {"LAUNCH", "LAUNCH_INFO", loadLaunchCommand, executeLaunchCommand, {"MODE", "FILE", "PARAM", "ISWAIT"}, {}, {}},
+    {"DELETE", "DELETE_INFO", loadDeleteCommand, executeDeleteCommand, {"MODE", "FILE"}, {"FILE"}, {}},
+    {"LINK", "SHORTCUT_INFO", loadShortcutCommand, executeShortcutCommand, {"MODE", "SRC", "PARAM", "SHOWCMD", "DST"}, {"DST"}, {}},
+    {"OSVER", "OSVER_INFO", loadOsVersionCommand, executeOsVersionCommand, {"MODE"}, {}, {}},
+    {"MAKEDIR", "MAKEDIR_INFO", loadMakeDirCommand, executeMakeDirCommand, {"MODE", "DIR"}, {"DIR"}, {}},
+    {"ATTR", "ATTR_INFO", loadAttrCommand, executeAttrCommand, {"MODE", "FILE", "ARG"}, {"FILE"}, {}},
+    {"CRC", "CRC_INFO", loadCrcCommand, executeCrcCommand, {"MODE", "FILE", "TYPE", "CRC"}, {}, {}},
+    {"MOVE", "MOVE_INFO", loadMoveCommand, executeMoveCommand, {"MODE", "FROM", "TO"}, {"FROM", "TO"}, {}},
+    {"WAITAPP", "WAITAPP_INFO", loadWaitAppCommand, executeWaitAppCommand, {"MODE", "APP", "TICK"}, {}, {}},
+    {"APPEXIST", "WAITAPP_INFO", loadAppExistCommand, executeAppExistCommand, {"MODE", "APP"}, {}, {}},
 };
 }  // namespace
 

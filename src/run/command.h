@@ -40,6 +40,9 @@ struct CommandKind {
     // The keys whose items name what the command creates, replaces, moves or deletes: where
     // the run's rights are checked before anything starts, and what the checker reports.
     std::array<const char*, 2> changes;
+    // The keys that name lists the command may branch to (SWITCH's): their commands are
+    // reached without the main list naming them.
+    std::array<const char*, 2> branches;
 };
 
 // The kind for a MODE value in a table, in the table's order; none when no kind has that

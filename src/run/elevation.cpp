@@ -1,6 +1,8 @@
 // Asking for administrator rights once, before anything is changed.
 #include "run/elevation.h"
 
+#include <set>
+
 #include "os/files.h"
 #include "os/rights.h"
 #include "os/system.h"
@@ -10,6 +12,7 @@
 #include "run/path_tests.h"
 #include "run/run_context.h"
 #include "run/symbols.h"
+#include "text/ascii.h"
 #include "text/script_path.h"
 
 namespace {
@@ -61,23 +64,55 @@ ElevateSetting elevateSetting(RunContext& run) {
     return value.toInt() != 0 ? ElevateSetting::Always : ElevateSetting::Never;
 }
 
-std::optional<os::Failure> placeNeedingRights(RunContext& run, const Procedure& list) {
-    for (const auto& record : list) {
-        const CommandKind* kind = findCommandKind(run.kinds, record->mode);
-        if (!kind) continue;
+namespace {
+
+// The commands a list may reach, read from the script as their loaders will read them: a
+// branch is loaded only when its SWITCH runs, too late to ask for anything.
+class PlaceWalk {
+public:
+    explicit PlaceWalk(RunContext& run) : run_(run) {}
+
+    std::optional<os::Failure> list(const Text& names) {
+        for (const Text& name : ItemList(names))
+            if (std::optional<os::Failure> found = section(name)) return found;
+        return std::nullopt;
+    }
+
+private:
+    // A section met again (a list that leads back to itself) adds nothing.
+    std::optional<os::Failure> section(const Text& name) {
+        if (name.empty() || !seen_.insert(ascii::upperCase(name.str())).second) return std::nullopt;
+        Text mode;
+        if (!run_.script.readString(name.c_str(), "MODE", mode)) return std::nullopt;
+        expandValue(run_.symbols, mode);
+        const CommandKind* kind = findCommandKind(run_.kinds, mode);
+        if (!kind) return std::nullopt;
         for (const char* key : kind->changes) {
             if (!key) continue;
-            Text value;
-            if (!run.script.readString(record->section.c_str(), key, value)) continue;
-            expandValue(run.symbols, value);
-            for (const Text& item : ItemList(value)) {
+            for (const Text& item : ItemList(value(name, key))) {
                 if (item.empty()) continue;
                 if (const os::Result checked = checkPlace(item.str()); !checked) return checked.failure();
             }
         }
+        for (const char* key : kind->branches)
+            if (key)
+                if (std::optional<os::Failure> found = list(value(name, key))) return found;
+        return std::nullopt;
     }
-    return std::nullopt;
-}
+
+    Text value(const Text& section, const char* key) {
+        Text value;
+        if (run_.script.readString(section.c_str(), key, value)) expandValue(run_.symbols, value);
+        return value;
+    }
+
+    RunContext& run_;
+    std::set<std::string> seen_;
+};
+
+}  // namespace
+
+std::optional<os::Failure> placeNeedingRights(RunContext& run, const Text& list) { return PlaceWalk(run).list(list); }
 
 std::string commandLineWithRights(const std::string& commandLine) {
     return commandLine.empty() ? std::string("/ELEVATED") : "/ELEVATED " + commandLine;
@@ -100,8 +135,7 @@ bool settleRights(RunContext& run) {
     }
     std::string why = "ELEVATE=1";
     if (setting == ElevateSetting::WhenNeeded) {
-        const Procedure* main = run.procedures.top();
-        const std::optional<os::Failure> place = main ? placeNeedingRights(run, *main) : std::nullopt;
+        const std::optional<os::Failure> place = placeNeedingRights(run, run.mainProcList);
         if (!place) {
             run.logEvent("rights: not needed, this user may write every place the run changes");
             return true;

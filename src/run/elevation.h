@@ -7,7 +7,7 @@
 #include <string>
 
 #include "os/result.h"
-#include "run/procedure.h"
+#include "text/text.h"
 
 struct RunContext;
 
@@ -20,12 +20,13 @@ enum class ElevateSetting {
 // ELEVATE of UPDATER, expanded: 0 is Never, any other number Always, absence WhenNeeded.
 ElevateSetting elevateSetting(RunContext& run);
 
-// The first place the commands of `list` will create, replace, move or delete that this user
-// may not write: the failure of its check (AccessDenied; or why the system could not tell,
-// which counts as needing rights too). None when every place may be written.
-std::optional<os::Failure> placeNeedingRights(RunContext& run, const Procedure& list);
+// The first place that the commands of `list` (section names), and those of every list their
+// SWITCHes may branch to, will create, replace, move or delete and that this user may not
+// write: the failure of its check (AccessDenied; or why the system could not tell, which
+// counts as needing rights too). None when every place may be written.
+std::optional<os::Failure> placeNeedingRights(RunContext& run, const Text& list);
 
-// Settles the run's rights with the loaded main list, before anything is changed. True when
+// Settles the run's rights once the main list has loaded, before anything is changed. True when
 // this process goes on with the run. False when it ends here: the rights it needs are
 // lacking in an unattended run, or could not be had (outcome NeedsRights, after its box);
 // or the copy started with them did the run (outcome DoneWithRights, with its exit code).

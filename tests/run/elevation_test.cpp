@@ -193,6 +193,10 @@ TEST(Elevation, EachPlaceIsCheckedAtItsNearestExistingDirectory) {
         {"MODE=MOVE\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\\n", "new", Change::ChangeEntries},
         {"MODE=MAKEDIR\nDIR=<Src>\\app\\made\n", "app", Change::AddEntry},
         {"MODE=EXIST\nFILE=<Src>\\app\\a.txt\n", nullptr, Change::AddEntry},
+        // A branch, loaded only when its SWITCH runs, is checked at the start all the same; a
+        // list that leads back to itself is walked once.
+        {"MODE=SWITCH\nPROC=One\n0=One\n1=Two\n[Two]\nMODE=DELETE\nFILE=<Src>\\app\\a.txt\n", "app",
+         Change::ChangeEntries},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.section);
@@ -202,7 +206,7 @@ TEST(Elevation, EachPlaceIsCheckedAtItsNearestExistingDirectory) {
         Rights rights(false, "");
         RunContext& run = fixture.run();
         ASSERT_TRUE(readUpdaterSection(run) && loadMain(run));
-        EXPECT_FALSE(placeNeedingRights(run, *run.procedures.top()).has_value());
+        EXPECT_FALSE(placeNeedingRights(run, run.mainProcList).has_value());
         if (!c.checked) {
             EXPECT_TRUE(rights.checks.empty());
             continue;

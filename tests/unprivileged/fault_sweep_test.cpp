@@ -297,7 +297,7 @@ struct Plan {
     }
 };
 
-bool isOwnExitCode(int code) { return code >= 0 && code <= 5; }
+bool isOwnExitCode(int code) { return code >= 0 && code <= 6; }
 
 std::string describe(const State& expected, const State& found) {
     std::ostringstream out;
@@ -402,6 +402,10 @@ private:
             violation(what + " reported success for a tree that is not the new version:" + describe(new_, state));
         if (code == 4 && state != old_) violation(what + " reported \"undone\" for a tree that is not the old version:" +
                                                   describe(old_, state));
+        // A check of the rights that fails counts as rights lacking: nothing may have changed.
+        if (code == 6 && state != old_)
+            violation(what + " reported that it needs rights and did nothing, for a tree that is not the old version:" +
+                      describe(old_, state));
         checkOutside(what, state);
     }
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "commands/file/file_trees.h"
+#include "os/files.h"
+#include "os/rights.h"
 
 namespace {
 
@@ -27,10 +29,10 @@ void setMode(const std::string& path, const char* octal) {
 }
 
 // The updater started on `script` beside it in `dir`, with its journal there too.
-Started startIn(const TempDir& dir, const std::string& script) {
+Started startIn(const TempDir& dir, const std::string& script, const std::string& arguments = "") {
     writeFile(dir / "patch.ini", script);
     const LocalAppDataIn appData(dir / "appdata");
-    return startUpdater(dir / "patch.exe");
+    return startUpdater(dir / "patch.exe", arguments);
 }
 
 TEST(Permissions, ADirectoryThatCannotBeOpenedIsNeverTakenForMissing) {
@@ -81,7 +83,8 @@ TEST(Permissions, AMoveAcrossVolumesWhoseOriginalCannotBeRemovedFailsAndLeavesOn
         // The original can be read, but its folder takes nothing away.
         setMode(stage, "0555");
         const Started started = startIn(
-            dir, std::string("[UPDATER]\nNAME=Cross\nPROC=Move\n") + (rollback ? "ROLLBACK=1\n" : "") +
+            // ELEVATE=0: the move itself meets the refusal, not the check before the run.
+            dir, std::string("[UPDATER]\nNAME=Cross\nPROC=Move\nELEVATE=0\n") + (rollback ? "ROLLBACK=1\n" : "") +
                      file_trees::section("Move", "MOVE", {{"FROM", stage + "\\one.dat"}, {"TO", "<Src>\\app\\one.dat"}}));
         setMode(stage, "0700");
         EXPECT_EQ(started.outcome, rollback ? RunOutcome::RolledBack : RunOutcome::CommandFailed);
@@ -92,6 +95,33 @@ TEST(Permissions, AMoveAcrossVolumesWhoseOriginalCannotBeRemovedFailsAndLeavesOn
         std::error_code ec;
         fs::remove_all(nativePath(stage), ec);
     }
+}
+
+// The system's own access check, not a trial write, tells a folder this user may not change:
+// the run then needs administrator rights, and an unattended one changes nothing. Wine grants
+// every program every right whatever the folder's mode, so there the check says yes.
+TEST(Permissions, AFolderThisUserMayNotChangeNeedsRightsAndNothingIsChanged) {
+    TempDir dir;
+    file_trees::writeTree(dir.path(), {{"app\\a.txt", "old"}, {"new\\a.txt", "new"}});
+    EXPECT_TRUE(os::mayWriteIn(dir / "app", os::DirectoryChange::ChangeEntries));
+    setMode(dir / "app", "0555");
+    const os::Result checked = os::mayWriteIn(dir / "app", os::DirectoryChange::ChangeEntries);
+    const Started started = startIn(dir, "[UPDATER]\nNAME=Locked\nPROC=Copy\n" +
+                                             file_trees::section("Copy", "COPY", {{"FROM", "<Src>\\new\\a.txt"},
+                                                                                  {"TO", "<Src>\\app\\a.txt"}}),
+                                    "/UNATTENDED");
+    setMode(dir / "app", "0700");
+#ifdef _WIN32
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(started.outcome, RunOutcome::CommandFailed);
+#else
+    ASSERT_FALSE(checked);
+    EXPECT_TRUE(os::isAccessDenied(checked.error()));
+    EXPECT_EQ(checked.failure().path, dir / "app");
+    EXPECT_EQ(started.outcome, RunOutcome::NeedsRights);
+    EXPECT_EQ(started.exitCode, 6);
+#endif
+    EXPECT_EQ(readFile(dir / "app\\a.txt"), "old");
 }
 
 }  // namespace
