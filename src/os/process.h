@@ -55,10 +55,10 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs);
 // `program` itself, with the parameters split into arguments by the Windows rules, and
 // counts it ready once it really runs (its exec succeeded). On Windows a program that needs
 // administrator rights (ERROR_ELEVATION_REQUIRED) is started again through startElevated
-// (os/rights.h), which asks the user; declining fails the start. A program that could not
-// be started fails with Operation::Start; one that started but whose wait did not succeed,
-// with Operation::Wait.
+// (os/rights.h), which asks the user, when `mayAskForRights`; declining fails the start, and
+// without it the refusal is the failure. A program that could not be started fails with
+// Operation::Start; one that started but whose wait did not succeed, with Operation::Wait.
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd);
+                    bool untilEnd, bool mayAskForRights);
 
 }  // namespace os

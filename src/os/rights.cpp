@@ -27,7 +27,9 @@ Result startElevated(const std::string& program, const std::string& parameters, 
     return detail::platformStartElevated(program, parameters, directory, untilEnd, exitCode);
 }
 
-std::string pathSeenElevated(const std::string& path) { return detail::platformPathSeenElevated(path); }
+std::string pathSeenElevated(const std::string& path) {
+    return current().pathSeenElevated ? current().pathSeenElevated(path) : detail::platformPathSeenElevated(path);
+}
 
 bool isDeclined(ErrorCode error) { return detail::platformIsDeclined(error); }
 

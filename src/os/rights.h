@@ -17,7 +17,6 @@ bool isElevated();
 // What a run will do in an existing directory.
 enum class DirectoryChange {
     AddFolder,      // make a folder in it (a path below it is missing)
-    AddEntry,       // make a file or a folder in it
     ChangeEntries,  // make, replace and remove what is in it
 };
 
@@ -51,6 +50,7 @@ struct RightsSeam {
     std::function<Result(const std::string& program, const std::string& parameters, const std::string& directory,
                          bool untilEnd, uint32_t* exitCode)>
         startElevated;
+    std::function<std::string(const std::string& path)> pathSeenElevated;
 };
 void setRightsSeam(RightsSeam seam);
 

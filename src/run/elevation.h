@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "os/result.h"
 #include "text/text.h"
@@ -20,17 +21,28 @@ enum class ElevateSetting {
 // ELEVATE of UPDATER, expanded: 0 is Never, any other number Always, absence WhenNeeded.
 ElevateSetting elevateSetting(RunContext& run);
 
-// The first place that the commands of `list` (section names), and those of every list their
-// SWITCHes may branch to, will create, replace, move or delete and that this user may not
-// write: the failure of its check (AccessDenied; or why the system could not tell, which
-// counts as needing rights too). None when every place may be written.
-std::optional<os::Failure> placeNeedingRights(RunContext& run, const Text& list);
+// What the check of the places a run changes found.
+struct PlacesChecked {
+    std::optional<os::Failure> refused;  // the first place this user may not write (AccessDenied)
+    std::vector<os::Failure> unchecked;  // places whose check failed otherwise, for the log
+};
+
+// Checks the places that the commands of `list` (section names), and those of every list
+// their SWITCHes may branch to, will create, replace, move or delete, up to the first one
+// this user may not write. Places on network shares are not checked: rights asked for here
+// do not reach there.
+PlacesChecked checkPlaces(RunContext& run, const Text& list);
 
 // Settles the run's rights once the main list has loaded, before anything is changed. True when
 // this process goes on with the run. False when it ends here: the rights it needs are
 // lacking in an unattended run, or could not be had (outcome NeedsRights, after its box);
 // or the copy started with them did the run (outcome DoneWithRights, with its exit code).
 bool settleRights(RunContext& run);
+
+// Starts the updater again with administrator rights, the user asked for consent, and waits
+// for it; the run's outcome is then DoneWithRights, with the copy's exit code. The failure
+// when the copy could not be started (declined, or the prompt failed): nothing was done.
+std::optional<os::Failure> startCopyWithRights(RunContext& run);
 
 // The command line of the copy started with rights: the reserved switch that marks it, then
 // this run's own command line unchanged.

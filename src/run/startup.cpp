@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "os/files.h"
+#include "os/rights.h"
 #include "os/system.h"
 #include "run/command_line.h"
 #include "run/elevation.h"
@@ -34,11 +36,23 @@ void reportUndoFailures(RunContext& run, const std::vector<os::Failure>& failure
     run.showError(MessageId::UndoIncomplete, {failures.front().path}, &failures.front());
 }
 
+// Whether an undo that stopped short may be finished by a copy of the updater started with
+// administrator rights: the interrupted run had them, and this start has not. Each step
+// that failed was refused to this user; a copy that has the rights already is not asked
+// again, so a refusal that rights do not lift cannot start copy after copy.
+bool rightsMayFinishUndo(const RunContext& run, const std::vector<os::Failure>& failures) {
+    if (run.startedWithRights || run.unattended || failures.empty()) return false;
+    for (const os::Failure& failure : failures)
+        if (!os::isAccessDenied(failure.error)) return false;
+    return !os::isElevated();
+}
+
 // What an interrupted run of the same script left is undone before anything of the script is
 // read: a killed run may have replaced the script itself. False when this start must not go
 // on: another run of the script is at work, or not all of what the last one left could be
-// undone.
-bool recoverInterruptedRun(RunContext& run) {
+// undone. What only administrator rights could undo is left in `forRights`, and this start
+// goes on as far as reading the script, whose ELEVATE says whether they may be asked for.
+bool recoverInterruptedRun(RunContext& run, std::vector<os::Failure>& forRights) {
     const Journal::Recovery recovery = Journal::recover(run.scriptPath.str());
     if (recovery.inUse) {
         run.logEvent("another run of this script holds its journal \"" + recovery.journalPath + "\": nothing is done");
@@ -56,11 +70,31 @@ bool recoverInterruptedRun(RunContext& run) {
         run.showNotice(MessageId::JournalDamaged, {recovery.setAsideAs.empty() ? recovery.journalPath : recovery.setAsideAs});
     }
     if (!recovery.complete()) {
+        if (rightsMayFinishUndo(run, recovery.failures)) {
+            for (const os::Failure& failure : recovery.failures)
+                run.logEvent("  not undone without administrator rights: " + failureLine(failure));
+            forRights = recovery.failures;
+            return true;
+        }
         reportUndoFailures(run, recovery.failures);
         return false;
     }
     if (recovery.undone) run.showNotice(MessageId::InterruptedUpdateUndone);
     return true;
+}
+
+// The undo of an earlier run that this user may not finish: a copy of the updater started
+// with administrator rights finishes it, then does this run, unless the script says never to
+// ask. This process ends here whatever: its own run would start on a half-undone tree.
+bool finishUndoWithRights(RunContext& run, const std::vector<os::Failure>& failures) {
+    if (elevateSetting(run) == ElevateSetting::Never) {
+        run.logEvent("rights: the undo needs administrator rights; ELEVATE=0, never asked for");
+        reportUndoFailures(run, failures);
+        return false;
+    }
+    run.logEvent("rights: administrator rights needed to finish the undo of an earlier run");
+    if (startCopyWithRights(run)) reportUndoFailures(run, failures);
+    return false;
 }
 
 // ROLLBACK of UPDATER: the run is made undoable. Every run keeps a journal of its temporary
@@ -169,7 +203,8 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
         return false;
     }
     logHeader(run, true);
-    if (!recoverInterruptedRun(run)) return false;
+    std::vector<os::Failure> undoForRights;
+    if (!recoverInterruptedRun(run, undoForRights)) return false;
     // A script that cannot be read as a file (a directory, a pipe, a device) reads as an
     // empty one, as the profile functions read it, and the first key is reported missing.
     const os::Result loaded = run.script.load(run.scriptPath.str());
@@ -177,6 +212,7 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
     logScriptEncoding(run);
     buildSymbolTable(run);
     openScriptsLog(run);
+    if (!undoForRights.empty()) return finishUndoWithRights(run, undoForRights);
     return readUpdaterSection(run);
 }
 

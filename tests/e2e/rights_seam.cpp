@@ -44,6 +44,7 @@ struct RightsFromFile {
                                        return os::Result::fail(os::Operation::Look, directory, accessDenied);
                                return os::Result{};
                            },
+                           {},
                            {}});
     }
 } fromFile;

@@ -171,7 +171,8 @@ def check_scenario(topic, scenario):
         folder = Path(scenario.get(key, "."))
         if folder.is_absolute() or ".." in folder.parts:
             raise ScenarioError(f"{where}: {key} must lie inside the scenario's directory")
-    if "windows_files" in scenario and set(scenario.get("platforms", [])) - {"windows", "windows32", "windows64"}:
+    windows_only = not set(scenario.get("platforms", ["posix", "windows"])) - {"windows", "windows32", "windows64"}
+    if "windows_files" in scenario and not windows_only:
         raise ScenarioError(f"{where}: windows_files are files of the Wine prefix, for Windows scenarios only")
     if "boxes" not in scenario:
         raise ScenarioError(f"{where}: no boxes given (use [] for none)")

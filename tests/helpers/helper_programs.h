@@ -24,7 +24,7 @@ inline std::string placeHelper(const TempDir& dir, const std::string& name, cons
 class Sleeper {
 public:
     Sleeper(const TempDir& dir, const std::string& as, int ms) : path_(placeHelper(dir, "sleep_ms", as)) {
-        (void)os::startProcess(path_, std::to_string(ms), dir.path(), false);
+        (void)os::startProcess(path_, std::to_string(ms), dir.path(), false, false);
         // A process that has only just been created may not tell its modules yet.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (id_ == 0 && std::chrono::steady_clock::now() < deadline) {

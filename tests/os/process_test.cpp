@@ -65,13 +65,14 @@ TEST(Process, StartReportsWhatHappened) {
         {sleeper, "0", dir / "no such directory", true, Outcome::NotStarted},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(outcomeOf(os::startProcess(c.program, c.parameters, c.directory, c.untilEnd)), c.expected)
+        EXPECT_EQ(outcomeOf(os::startProcess(c.program, c.parameters, c.directory, c.untilEnd, false)), c.expected)
             << c.program << " " << c.parameters << " in " << c.directory;
 }
 
 TEST(Process, ReadinessOfAConsoleProgram) {
     TempDir dir;
-    const Outcome outcome = outcomeOf(os::startProcess(placeHelper(dir, "write_args"), "0 out.txt", dir.path(), false));
+    const Outcome outcome =
+        outcomeOf(os::startProcess(placeHelper(dir, "write_args"), "0 out.txt", dir.path(), false, false));
 #ifdef _WIN32
     // The system never finds a program without a message queue ready for input: the fact
     // that makes LAUNCH keep such a wait from failing the launch.
@@ -106,7 +107,7 @@ TEST(Process, ParametersAreSplitByTheWindowsRules) {
     };
     for (const Case& c : cases) {
         const std::string parameters = std::string("0 out.txt ") + c.parameters;
-        ASSERT_TRUE(os::startProcess(writer, parameters, dir.path(), true));
+        ASSERT_TRUE(os::startProcess(writer, parameters, dir.path(), true, false));
         std::string expected;
         for (const std::string& a : c.arguments) expected += a + "\n";
         EXPECT_EQ(readFile(dir / "out.txt"), expected) << c.parameters;

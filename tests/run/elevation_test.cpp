@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <set>
 
+#include "os/fault_injection.h"
 #include "os/rights.h"
 #include "os/system.h"
 #include "run/elevation.h"
@@ -40,7 +44,7 @@ struct ElevatedStart {
 class Rights {
 public:
     Rights(bool elevated, std::string refusedBelow, os::ErrorCode refusal = accessDenied, os::ErrorCode startError = 0,
-           uint32_t exitCode = 0) {
+           uint32_t exitCode = 0, std::function<std::string(const std::string&)> seenElevated = {}) {
         os::setRightsSeam({[elevated] { return elevated; },
                            [this, refusedBelow, refusal](const std::string& directory, os::DirectoryChange change) {
                                checks.push_back({directory, change});
@@ -51,10 +55,11 @@ public:
                            [this, startError, exitCode](const std::string& program, const std::string& parameters,
                                                         const std::string& directory, bool untilEnd, uint32_t* code) {
                                starts.push_back({program, parameters, directory, untilEnd});
-                               if (startError) return os::Result::fail(os::Operation::Start, program, startError, "start");
+                               if (startError) return os::Result::fail(failingStep, program, startError, "start");
                                if (code) *code = exitCode;
                                return os::Result{};
-                           }});
+                           },
+                           std::move(seenElevated)});
     }
     ~Rights() { os::setRightsSeam({}); }
     Rights(const Rights&) = delete;
@@ -62,6 +67,7 @@ public:
 
     std::vector<std::pair<std::string, os::DirectoryChange>> checks;
     std::vector<ElevatedStart> starts;
+    os::Operation failingStep = os::Operation::Start;  // of a start given a startError
 };
 
 // An update of app\a.txt from new\a.txt beside the script.
@@ -110,15 +116,20 @@ TEST(Elevation, AsksOnlyWhenTheSettingAndThePlacesSaySo) {
     }
 }
 
+// The executable and the working directory are on a drive mapped to a share, which the
+// elevated session does not see: the copy gets both by the share's own name.
 TEST(Elevation, TheCopyWithRightsGetsTheCommandLineAndFolderAndItsExitCodeIsTheRuns) {
     Update update("ELEVATE=1\n");
-    Rights rights(false, "", accessDenied, 0, 4);
+    const std::string executable = update.dir / "patch.exe", folder = os::currentDirectory();
+    Rights rights(false, "", accessDenied, 0, 4, [&](const std::string& path) {
+        return path == executable || path == folder ? "\\\\server\\share" + path : path;
+    });
     const std::string arguments = "/LOG=\"" + (update.dir / "run.log") + "\" My Caption";
     const Started started = update.start(arguments);
     ASSERT_EQ(rights.starts.size(), 1u);
-    EXPECT_EQ(rights.starts[0].program, update.dir / "patch.exe");
+    EXPECT_EQ(rights.starts[0].program, "\\\\server\\share" + executable);
     EXPECT_EQ(rights.starts[0].parameters, "/ELEVATED " + arguments);
-    EXPECT_EQ(rights.starts[0].directory, os::currentDirectory());
+    EXPECT_EQ(rights.starts[0].directory, "\\\\server\\share" + folder);
     EXPECT_TRUE(rights.starts[0].untilEnd);
     EXPECT_EQ(started.exitCode, 4);
     EXPECT_TRUE(started.boxes.empty());
@@ -130,20 +141,24 @@ TEST(Elevation, TheCopyWithRightsGetsTheCommandLineAndFolderAndItsExitCodeIsTheR
 TEST(Elevation, RightsThatCannotBeHadStopTheRunBeforeAnythingChanges) {
     struct Case {
         const char* name;
+        const char* keys;
         const char* arguments;
         os::ErrorCode startError;
         bool box;
         int exitCode;
         const char* logged;
+        const char* named;  // what the box names: the refused place, or the start that failed
     };
     const Case cases[] = {
-        {"declined", "", declined, true, 0, "rights: the user declined; nothing is done"},
-        {"the prompt failed", "", accessDenied, true, 0, "rights: they could not be asked for"},
-        {"unattended", "/UNATTENDED ", 0, false, 6, "rights: not asked for in an unattended run; nothing is done"},
+        {"declined", "", "", declined, true, 0, "rights: the user declined; nothing is done", "app"},
+        {"the prompt failed", "", "", accessDenied, true, 0, "rights: they could not be asked for", "app"},
+        {"declined, ELEVATE=1", "ELEVATE=1\n", "", declined, true, 0, "rights: the user declined", "patch.exe"},
+        {"unattended", "", "/UNATTENDED ", 0, false, 6, "rights: not asked for in an unattended run; nothing is done",
+         "app"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Update update("");
+        Update update(c.keys);
         Rights rights(false, update.dir / "app", accessDenied, c.startError);
         const Started started = update.start(c.arguments + ("/LOG=" + update.dir / "run.log"));
         EXPECT_EQ(started.outcome, RunOutcome::NeedsRights);
@@ -153,11 +168,12 @@ TEST(Elevation, RightsThatCannotBeHadStopTheRunBeforeAnythingChanges) {
         ASSERT_EQ(started.boxes.size(), c.box ? 1u : 0u);
         if (c.box) {
             EXPECT_EQ(started.boxes[0], formatMessage(MessageId::NeedsRights));
-            EXPECT_NE(started.details[0].find(update.dir / "patch.exe"), std::string::npos);
+            EXPECT_NE(started.details[0].find(update.dir / c.named), std::string::npos) << started.details[0];
         }
         EXPECT_NE(update.log().find(formatMessage(MessageId::NeedsRights)), std::string::npos);
-        EXPECT_NE(update.log().find("rights: administrator rights needed: \"" + update.dir / "app" +
-                                    "\" may not be written by this user"),
+        EXPECT_NE(update.log().find(c.keys[0] ? std::string("rights: administrator rights needed: ELEVATE=1")
+                                              : "rights: administrator rights needed: \"" + update.dir / "app" +
+                                                    "\" may not be written by this user"),
                   std::string::npos);
         EXPECT_NE(update.log().find(c.logged), std::string::npos);
         EXPECT_FALSE(update.updated());
@@ -165,14 +181,102 @@ TEST(Elevation, RightsThatCannotBeHadStopTheRunBeforeAnythingChanges) {
     }
 }
 
-// A place whose check fails for another reason cannot be counted on: rights are asked for.
-TEST(Elevation, APlaceThatCannotBeCheckedNeedsRights) {
-    Update update("");
-    Rights rights(false, update.dir / "app", ioError);
+// The copy started but could not be waited for: it may have done the update, so this run
+// neither says it was not made nor that it succeeded.
+TEST(Elevation, ACopyThatCannotBeWaitedForIsNoRefusal) {
+    Update update("ELEVATE=1\n");
+    Rights rights(false, "", accessDenied, ioError);
+    rights.failingStep = os::Operation::Wait;
     const Started started = update.start("/LOG=" + update.dir / "run.log");
-    EXPECT_EQ(rights.starts.size(), 1u);
     EXPECT_EQ(started.outcome, RunOutcome::DoneWithRights);
-    EXPECT_NE(update.log().find("\"" + update.dir / "app" + "\" could not be checked"), std::string::npos);
+    EXPECT_NE(started.exitCode, 0);
+    EXPECT_TRUE(started.boxes.empty());
+    EXPECT_NE(update.log().find("could not be waited for"), std::string::npos);
+}
+
+// Rights would not help with a place the system could not tell about, nor with one on a
+// share: the run goes on without asking, and the command meets what it meets.
+TEST(Elevation, PlacesRightsCannotHelpWithAreNotAskedFor) {
+    struct Case {
+        const char* name;
+        os::ErrorCode refusal;
+        bool mapped;  // app is on a drive mapped to a share
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"the check failed", ioError, false, "rights: not known whether this user may write: "},
+        {"a mapped drive", accessDenied, true, "rights: not needed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Update update("");
+        const std::string app = update.dir / "app";
+        Rights rights(false, app, c.refusal, 0, 0, [&](const std::string& path) {
+            return c.mapped && paths::isWithin(path, app) ? "\\\\server\\share" + path : path;
+        });
+        const Started started = update.start("/LOG=" + update.dir / "run.log");
+        EXPECT_TRUE(rights.starts.empty());
+        EXPECT_EQ(started.outcome, RunOutcome::Completed);
+        EXPECT_NE(update.log().find(c.logged), std::string::npos) << update.log();
+        EXPECT_EQ(rights.checks.empty(), c.mapped);
+    }
+}
+
+// A run with administrator rights was cut off, and this start, without them, may not undo
+// what it made: a copy with rights finishes the undo (and then does the run) where it may be
+// asked for; elsewhere the undo is reported unfinished and kept for the next start. The
+// refusal is injected into every call that removes or renames an entry.
+TEST(Elevation, AnUndoOnlyRightsCanFinishIsHandedToACopyWithThem) {
+    struct Case {
+        const char* name;
+        const char* keys;
+        const char* arguments;
+        os::ErrorCode startError;
+        bool asks;
+        RunOutcome outcome;
+    };
+    const Case cases[] = {
+        {"asked", "", "", 0, true, RunOutcome::DoneWithRights},
+        {"declined", "", "", declined, true, RunOutcome::UndoIncomplete},
+        {"ELEVATE=0", "ELEVATE=0\n", "", 0, false, RunOutcome::UndoIncomplete},
+        {"unattended", "", "/UNATTENDED ", 0, false, RunOutcome::UndoIncomplete},
+        {"the copy with rights itself", "", "/ELEVATED ", 0, false, RunOutcome::UndoIncomplete},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Update update(c.keys);
+        const std::string script = update.dir / "patch.ini";
+        {
+            Journal cutOff;
+            ASSERT_TRUE(cutOff.begin(script, true));
+            makeAsARunDoes(cutOff, update.dir, "made.txt", false);
+            cutOff = Journal();  // the run dies here: its journal stays
+        }
+        Rights rights(false, "", accessDenied, c.startError);
+        os::faults::setInjector([](const char* call) -> std::optional<os::faults::Fault> {
+            static const std::set<std::string> removals = {"unlinkat", "renameat", "renameat2", "NtSetInformationFile",
+                                                           "SetFileInformationByHandle", "MoveFileExW", "DeleteFileW"};
+            if (removals.count(call)) return os::faults::Fault::AccessDenied;
+            return std::nullopt;
+        });
+        const Started started = update.start(c.arguments + ("/LOG=" + update.dir / "run.log"));
+        os::faults::setInjector({});
+        EXPECT_EQ(started.outcome, c.outcome) << update.log();
+        EXPECT_EQ(rights.starts.size(), c.asks ? 1u : 0u);
+        if (c.asks) {
+            EXPECT_EQ(rights.starts[0].parameters.rfind("/ELEVATED ", 0), 0u);
+        }
+        // An unattended run tells it in its log alone.
+        const bool reported = c.outcome == RunOutcome::UndoIncomplete && std::string(c.arguments) != "/UNATTENDED ";
+        ASSERT_EQ(started.boxes.size(), reported ? 1u : 0u);
+        if (reported) {
+            EXPECT_EQ(started.boxes[0], formatMessage(MessageId::UndoIncomplete, {update.dir / "made.txt"}));
+        }
+        EXPECT_TRUE(fileExists(update.dir / "made.txt"));
+        EXPECT_TRUE(fileExists(Journal::pathFor(script))) << "kept for the next start";
+        EXPECT_FALSE(update.updated());
+        std::remove(nativePath(Journal::pathFor(script)).c_str());
+    }
 }
 
 // Each place is checked at the nearest directory on its way that exists, for what the command
@@ -187,12 +291,17 @@ TEST(Elevation, EachPlaceIsCheckedAtItsNearestExistingDirectory) {
     const Case cases[] = {
         {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\\n", "app", Change::ChangeEntries},
         {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\a.txt\n", "app", Change::ChangeEntries},
-        {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\b.txt\n", "app", Change::AddEntry},
+        {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\b.txt\n", "app", Change::ChangeEntries},
         {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\x\\y\\\n", "app", Change::AddFolder},
         {"MODE=DELETE\nFILE=<Src>\\app\\*.txt\n", "app", Change::ChangeEntries},
         {"MODE=MOVE\nFROM=<Src>\\new\\a.txt\nTO=<Src>\\app\\\n", "new", Change::ChangeEntries},
-        {"MODE=MAKEDIR\nDIR=<Src>\\app\\made\n", "app", Change::AddEntry},
-        {"MODE=EXIST\nFILE=<Src>\\app\\a.txt\n", nullptr, Change::AddEntry},
+        {"MODE=MAKEDIR\nDIR=<Src>\\app\\made\n", "app", Change::ChangeEntries},
+        {"MODE=EXIST\nFILE=<Src>\\app\\a.txt\n", nullptr, Change::ChangeEntries},
+        {"MODE=COPY\nFROM=<Src>\\new\\a.txt\nTO=\\\\server\\share\\a.txt\n", nullptr, Change::ChangeEntries},
+#ifdef _WIN32
+        // A drive's root, not the drive's current directory that "C:" alone names.
+        {"MODE=MAKEDIR\nDIR=C:\\updater-test-missing\\made\n", "C:\\", Change::AddFolder},
+#endif
         // A branch, loaded only when its SWITCH runs, is checked at the start all the same; a
         // list that leads back to itself is walked once.
         {"MODE=SWITCH\nPROC=One\n0=One\n1=Two\n[Two]\nMODE=DELETE\nFILE=<Src>\\app\\a.txt\n", "app",
@@ -206,13 +315,13 @@ TEST(Elevation, EachPlaceIsCheckedAtItsNearestExistingDirectory) {
         Rights rights(false, "");
         RunContext& run = fixture.run();
         ASSERT_TRUE(readUpdaterSection(run) && loadMain(run));
-        EXPECT_FALSE(placeNeedingRights(run, run.mainProcList).has_value());
+        EXPECT_FALSE(checkPlaces(run, run.mainProcList).refused.has_value());
         if (!c.checked) {
             EXPECT_TRUE(rights.checks.empty());
             continue;
         }
         ASSERT_FALSE(rights.checks.empty());
-        EXPECT_EQ(rights.checks[0].first, fixture.path(c.checked));
+        EXPECT_EQ(rights.checks[0].first, c.checked[1] == ':' ? std::string(c.checked) : fixture.path(c.checked));
         EXPECT_EQ(rights.checks[0].second, c.change);
     }
 }

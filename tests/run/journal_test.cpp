@@ -42,22 +42,6 @@ void appendToJournal(const std::string& script, const std::string& text) {
     out << text;
 }
 
-// Records, as a run does, that it made `name` of `dir` through a temporary, and makes it.
-void makeAsTheRunDoes(Journal& journal, const TempDir& dir, const std::string& name, bool directory) {
-    os::Directory held;
-    ASSERT_TRUE(os::Directory::open(dir.path(), held));
-    std::string temporary;
-    ASSERT_TRUE(journal.temporary(dir.path(), temporary));
-    if (directory)
-        ASSERT_TRUE(held.createChild(temporary));
-    else
-        ASSERT_TRUE(held.writeNewFile(temporary, "made by the run"));
-    os::FileIdentity identity;
-    ASSERT_TRUE(held.identify(temporary, identity));
-    ASSERT_TRUE(journal.made(dir / name, dir / temporary, identity));
-    ASSERT_TRUE(held.moveTo(temporary, held, name, false));
-}
-
 TEST(Journal, NothingOfItOutlivesTheRunsEnd) {
     for (const bool commit : {true, false}) {
         TempDir dir;
@@ -69,8 +53,8 @@ TEST(Journal, NothingOfItOutlivesTheRunsEnd) {
         os::Directory held;
         ASSERT_TRUE(os::Directory::open(dir.path(), held));
         ASSERT_TRUE(journal.setAside(held, "a.txt"));
-        makeAsTheRunDoes(journal, dir, "a.txt", false);
-        makeAsTheRunDoes(journal, dir, "new", true);
+        makeAsARunDoes(journal, dir, "a.txt", false);
+        makeAsARunDoes(journal, dir, "new", true);
         if (commit) {
             Journal::Outcome ended;
             EXPECT_TRUE(journal.commit(ended));
@@ -94,7 +78,7 @@ TEST(Journal, ACutLastLineIsNeverActedOn) {
     const std::string script = dir / "patch.ini";
     Journal journal;
     ASSERT_TRUE(journal.begin(script, true));
-    makeAsTheRunDoes(journal, dir, "made.txt", false);
+    makeAsARunDoes(journal, dir, "made.txt", false);
     os::Directory held;
     ASSERT_TRUE(os::Directory::open(dir.path(), held));
     os::FileIdentity kept;
@@ -145,7 +129,7 @@ TEST(Journal, ADamagedRecordIsNeverActedOnAndNeverTrapsTheNextStart) {
         const std::string script = dir / "patch.ini";
         Journal journal;
         ASSERT_TRUE(journal.begin(script, true));
-        makeAsTheRunDoes(journal, dir, "before.txt", false);
+        makeAsARunDoes(journal, dir, "before.txt", false);
         os::Directory held;
         ASSERT_TRUE(os::Directory::open(dir.path(), held));
         os::FileIdentity users;
@@ -183,8 +167,8 @@ TEST(Journal, AnUndoRemovesOnlyWhatTheRunMade) {
     const std::string script = dir / "patch.ini";
     Journal journal;
     ASSERT_TRUE(journal.begin(script, true));
-    makeAsTheRunDoes(journal, dir, "replaced-by-someone.txt", false);
-    makeAsTheRunDoes(journal, dir, "made-directory", true);
+    makeAsARunDoes(journal, dir, "replaced-by-someone.txt", false);
+    makeAsARunDoes(journal, dir, "made-directory", true);
     writeFile(dir / "made-directory\\users.txt", "put there by someone else");
 #ifdef _WIN32
     // Wine gives a file the number of its inode, which Linux gives again at once to the next
@@ -222,7 +206,7 @@ TEST(Journal, AJournalItsRunStillHoldsIsLeftAlone) {
     const std::string script = dir / "patch.ini";
     Journal running;
     ASSERT_TRUE(running.begin(script, true));
-    makeAsTheRunDoes(running, dir, "being-made.txt", false);
+    makeAsARunDoes(running, dir, "being-made.txt", false);
     const Journal::Recovery second = Journal::recover(script);
     EXPECT_TRUE(second.inUse);
     EXPECT_TRUE(fileExists(dir / "being-made.txt"));
@@ -274,7 +258,7 @@ TEST(Journal, WhatAnEndedRunCouldNotRemoveNeverHoldsUpTheNextStart) {
     {
         Journal killed;
         ASSERT_TRUE(killed.begin(script, true));
-        makeAsTheRunDoes(killed, dir, "new.txt", false);
+        makeAsARunDoes(killed, dir, "new.txt", false);
     }
     const Journal::Recovery recovery = Journal::recover(script);
     EXPECT_TRUE(recovery.complete());
@@ -311,7 +295,7 @@ TEST(Journal, DamageTheUndoNeededIsToldOnceAndNeverTrapsTheNextStart) {
         os::Directory held;
         ASSERT_TRUE(os::Directory::open(dir.path(), held));
         ASSERT_TRUE(journal.setAside(held, "a.txt"));
-        makeAsTheRunDoes(journal, dir, "a.txt", false);
+        makeAsARunDoes(journal, dir, "a.txt", false);
     }
     std::string text = readFile(Journal::pathFor(script));
     const size_t made = text.find("\nmade\t");
@@ -339,7 +323,7 @@ TEST(Journal, SetAsidesWhoseRecordsAPowerCutLostAreRestored) {
     os::Directory held;
     ASSERT_TRUE(os::Directory::open(dir.path(), held));
     ASSERT_TRUE(journal.setAside(held, "a.txt"));
-    makeAsTheRunDoes(journal, dir, "a.txt", false);
+    makeAsARunDoes(journal, dir, "a.txt", false);
     ASSERT_TRUE(journal.setAside(held, "a.txt"));  // an interim one: flushed, with all before it
     const std::string onDisk = readFile(journalPath);
     ASSERT_TRUE(journal.setAside(held, "b.txt"));

@@ -8,7 +8,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "commands/command_kinds.h"
+#include "os/files.h"
 #include "run/messages.h"
 #include "os/shell.h"
 #include "run/startup.h"
@@ -126,4 +129,19 @@ ScriptFixture::ScriptFixture(const std::string& scriptText) {
     run_.scriptPath.assign((dir_ / "patch.ini").c_str());
     (void)run_.script.load(run_.scriptPath.str());
     buildSymbolTable(run_);
+}
+
+void makeAsARunDoes(Journal& journal, const TempDir& dir, const std::string& name, bool directory) {
+    os::Directory held;
+    ASSERT_TRUE(os::Directory::open(dir.path(), held));
+    std::string temporary;
+    ASSERT_TRUE(journal.temporary(dir.path(), temporary));
+    if (directory)
+        ASSERT_TRUE(held.createChild(temporary));
+    else
+        ASSERT_TRUE(held.writeNewFile(temporary, "made by the run"));
+    os::FileIdentity identity;
+    ASSERT_TRUE(held.identify(temporary, identity));
+    ASSERT_TRUE(journal.made(dir / name, dir / temporary, identity));
+    ASSERT_TRUE(held.moveTo(temporary, held, name, false));
 }

@@ -98,3 +98,7 @@ private:
     TempDir dir_;
     RunContext run_;
 };
+
+// Records in `journal`, as a run does, that it made `name` of `dir` through a temporary, and
+// makes it: a file, or a directory.
+void makeAsARunDoes(Journal& journal, const TempDir& dir, const std::string& name, bool directory);

@@ -459,29 +459,36 @@ private:
 
 // Under Wine every run costs far more than natively (and each flush the journal asks is one on
 // the real disk): the Windows builds try every fifth call position, each with every fault it
-// really gives back, which still meets every kind of call. The two Windows builds share that
-// work: the 64-bit one takes the first of every two such positions, the 32-bit one the
-// second, so that together they cover it in the time one took.
+// really gives back, which still meets every kind of call.
 constexpr size_t positionStep =
 #ifdef _WIN32
     5;
 #else
     1;
 #endif
+
+// Where the test script runs both Windows builds (UPDATER_SWEEP_SHARED set), they share that
+// work: the 64-bit one takes the first of every two such positions, the 32-bit one the
+// second, so that together they cover it in the time one took. A build tested on its own
+// takes every position.
 struct Share {
     size_t part, parts;
 };
-constexpr Share share =
+Share thisBuildsShare() {
+    const char* shared = std::getenv("UPDATER_SWEEP_SHARED");
+    if (!shared || !*shared) return {0, 1};
 #if !defined(_WIN32)
-    {0, 1};
+    return {0, 1};
 #elif defined(_WIN64)
-    {0, 2};
+    return {0, 2};
 #else
-    {1, 2};
+    return {1, 2};
 #endif
+}
 
 // Every `step`th position of 1..last, this build's share of them.
 std::vector<size_t> sharedPositions(size_t last, size_t step) {
+    const Share share = thisBuildsShare();
     std::vector<size_t> positions;
     for (size_t at = 1 + share.part * step; at <= last; at += share.parts * step) positions.push_back(at);
     return positions;

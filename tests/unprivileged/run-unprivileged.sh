@@ -19,7 +19,10 @@ emulator="${2:-}"
 shift $(( $# < 2 ? $# : 2 ))
 
 disk="${TMPDIR:-/tmp}"
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+# A Wine prefix and the sweep's trees take hundreds of MiB: memory without 2 GiB free would
+# fail the runs with "disk full" rather than find a fault, so the disk is used instead.
+shm_free_kib=$(df -Pk /dev/shm 2>/dev/null | awk 'NR == 2 { print $4 }')
+if [ -d /dev/shm ] && [ -w /dev/shm ] && [ "${shm_free_kib:-0}" -gt 2097152 ]; then
   base=$(mktemp -d /dev/shm/sweep-XXXXXX)
 else
   base=$(mktemp -d "$disk/sweep-XXXXXX")

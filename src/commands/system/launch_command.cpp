@@ -5,6 +5,7 @@
 
 #include "os/process.h"
 #include "run/key_reader.h"
+#include "run/elevation.h"
 #include "run/item_loop.h"
 
 std::unique_ptr<Command> loadLaunchCommand(RunContext& run, const Text& section) {
@@ -19,11 +20,13 @@ bool executeLaunchCommand(RunContext& run, Command& record) {
     auto& launch = static_cast<LaunchCommand&>(record);
     const ItemList files(launch.file);
     const ItemList paramLists(launch.param);
+    // A prompt is never shown where no box may be, nor where the script said never to ask.
+    const bool mayAskForRights = !run.unattended && elevateSetting(run) != ElevateSetting::Never;
     return forEachItem(run, launch, launch.file, "FILE", [&](int i) {
         const Text& file = files[i];
         const Text& params = paramLists[i];
-        if (!run.succeeded(launchProgram(file, params, launch.isWait), MessageId::LaunchFailed, {file, params}))
-            return false;
+        const os::Result launched = launchProgram(file, params, launch.isWait, mayAskForRights);
+        if (!run.succeeded(launched, MessageId::LaunchFailed, {file, params})) return false;
         ++run.counters.programsStarted;
         run.logEvent("  started \"" + file.str() + "\" " + params.str());
         return true;
@@ -39,10 +42,10 @@ bool directoryOf(const Text& path, Text& out) {
     return true;
 }
 
-os::Result launchProgram(const Text& file, const Text& params, int wait) {
+os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights) {
     Text directory;
     if (!directoryOf(file, directory)) return os::Result::fail(os::Operation::Start, file.str(), os::NoDirectory);
-    os::Result started = os::startProcess(file.str(), params.str(), directory.str(), wait != 0);
+    os::Result started = os::startProcess(file.str(), params.str(), directory.str(), wait != 0, mayAskForRights);
     // A program without a message queue (any console program) is never "ready for input",
     // and Windows answers that wait with a failure at once. The program did start, so only a
     // failed wait for its end makes the launch fail.

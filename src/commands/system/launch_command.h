@@ -19,5 +19,6 @@ bool executeLaunchCommand(RunContext& run, Command& record);
 bool directoryOf(const Text& path, Text& out);
 
 // Starts `file` with `params` in its own directory and waits as `wait` asks. Fails when
-// the program could not be started or its end could not be waited for.
-os::Result launchProgram(const Text& file, const Text& params, int wait);
+// the program could not be started or its end could not be waited for. A program that needs
+// administrator rights is started with them, the user asked, only when `mayAskForRights`.
+os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights);

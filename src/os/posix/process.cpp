@@ -247,7 +247,7 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd) {
+                    bool untilEnd, bool /*mayAskForRights: POSIX asks nobody*/) {
     const auto notStarted = [&program](int error, const char* call) {
         return Result::fail(Operation::Start, program, static_cast<ErrorCode>(error), call);
     };

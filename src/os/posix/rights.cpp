@@ -18,9 +18,8 @@ bool platformIsElevated() { return ::geteuid() == 0; }
 // calls that will make it are checked.
 Result platformMayWriteIn(const std::string& directory, DirectoryChange) {
     if (sys::faccessat(AT_FDCWD, nativePath(directory).c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {};
-    // A read-only file system refuses the writes just as surely as a mode does.
-    const int error = errno == EROFS || errno == EPERM ? EACCES : errno;
-    return Result::fail(Operation::Look, directory, static_cast<ErrorCode>(error), "faccessat");
+    // A read-only file system (EROFS) stays one for root: that is no lack of rights.
+    return Result::fail(Operation::Look, directory, static_cast<ErrorCode>(errno), "faccessat");
 }
 
 Result platformStartElevated(const std::string& program, const std::string&, const std::string&, bool, uint32_t*) {

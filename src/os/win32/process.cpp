@@ -117,7 +117,7 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd) {
+                    bool untilEnd, bool mayAskForRights) {
     // A process's current directory keeps the old length limit on every Windows: a program in
     // a deeper folder cannot be started in its own folder, and is not started elsewhere.
     const std::wstring workingDirectory = detail::widen(directory);
@@ -140,9 +140,10 @@ Result startProcess(const std::string& program, const std::string& parameters, c
     if (!sys::CreateProcessW(existing ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
                              nullptr, workingDirectory.c_str(), &startup, &started)) {
         // A program whose manifest asks for administrator rights starts only through the
-        // shell, which asks the user for consent; it is waited for as any other.
-        if (::GetLastError() == detail::ErrorElevationRequired)
-            return startElevated(program, parameters, directory, untilEnd);
+        // shell, which asks the user for consent; it is waited for as any other. The elevated
+        // session does not see the user's mapped drives.
+        if (::GetLastError() == detail::ErrorElevationRequired && mayAskForRights)
+            return startElevated(pathSeenElevated(program), parameters, pathSeenElevated(directory), untilEnd);
         return detail::lastFailure(Operation::Start, program, "CreateProcessW");
     }
     // Declared so that the thread handle is closed first, then the process handle.

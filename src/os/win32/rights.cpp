@@ -25,14 +25,12 @@ bool platformIsElevated() {
 
 // The rights each change asks of the directory. Only a folder is made where a path below it
 // is missing: the root of a system drive lets users make folders and nothing else, and what
-// they make there is theirs to fill.
+// they make there is theirs to fill. Removing an entry is allowed by the folder's "delete
+// child" or by the entry's own "delete", which a folder given "Modify" grants without the
+// former: asking for "delete child" would send every such folder to the prompt. An entry
+// locked down on its own is refused by the command itself.
 DWORD accessFor(DirectoryChange change) {
-    switch (change) {
-        case DirectoryChange::AddFolder: return FILE_ADD_SUBDIRECTORY;
-        case DirectoryChange::AddEntry: return FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
-        case DirectoryChange::ChangeEntries: break;
-    }
-    return FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD;
+    return change == DirectoryChange::AddFolder ? FILE_ADD_SUBDIRECTORY : FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
 }
 
 // The check is the system's own, against the filtered token an administrator runs with

@@ -19,8 +19,8 @@ TEST(HeldFiles, AReplacementWaitsUntilTheFileIsFree) {
     file_trees::writeTree(run.dir().path(), {{"new.txt", "new"}, {"app\\held.txt", "old"}});
     const std::string holder = placeHelper(run.dir(), "hold_file");
     // A console program is never "ready for input": only a failure to start counts.
-    const os::Result launched = os::startProcess(
-        holder, "\"" + run.path("app\\held.txt") + "\" 1500 \"" + run.path("held") + "\"", run.dir().path(), false);
+    const std::string parameters = "\"" + run.path("app\\held.txt") + "\" 1500 \"" + run.path("held") + "\"";
+    const os::Result launched = os::startProcess(holder, parameters, run.dir().path(), false, false);
     ASSERT_TRUE(launched || launched.failure().operation == os::Operation::Wait);
     for (int waited = 0; waited < 500 && !fileExists(run.path("held")); ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -115,38 +115,70 @@ TEST(LaunchCommand, WhatCannotBeStartedStopsTheRun) {
 #ifdef _WIN32
 // A program whose manifest asks for administrator rights is refused by CreateProcessW with
 // ERROR_ELEVATION_REQUIRED: it is started through the shell's "runas", which asks the user,
-// and waited for as any other; declining fails the launch. Wine starts every program, so the
-// refusal is injected; the "runas" is Wine's own, which starts the program without asking.
-TEST(LaunchCommand, AProgramThatNeedsRightsIsStartedThroughTheShellAndWaitedFor) {
-    for (const bool declined : {false, true}) {
-        SCOPED_TRACE(declined ? "declined" : "consented");
-        ScriptRun run(launchSection("Run", "<Src>\\write_args" UPDATER_HELPER_SUFFIX, "300 out.txt \"two words\"", "1"));
+// and waited for as any other; declining fails the launch. Where no prompt may be shown (an
+// unattended run, ELEVATE=0) the refusal itself fails the launch. Wine starts every program,
+// so the refusal is injected, and the seam's "runas" starts the program as the shell would.
+TEST(LaunchCommand, AProgramThatNeedsRightsIsStartedThroughTheShellOnlyWhereItMayAsk) {
+    const std::string program = "<Src>\\write_args" UPDATER_HELPER_SUFFIX;
+    const std::string params = "300 out.txt \"two words\"";
+    constexpr os::ErrorCode ElevationRequired = 740;
+    struct Case {
+        const char* name;
+        const char* updaterKeys;  // lines that end up in [UPDATER], before the sections
+        bool unattended;
+        bool declined;            // the seam answers the prompt with "cancelled"
+        bool ran;                 // the program ran and was waited for
+        os::ErrorCode reason;     // the failure the box tells, when it did not
+    } cases[] = {
+        {"consented", "", false, false, true, 0},
+        {"declined", "", false, true, false, ERROR_CANCELLED},
+        {"unattended", "", true, false, false, ElevationRequired},
+        {"never asks", "ELEVATE=0\n", false, false, false, ElevationRequired},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptRun run(c.updaterKeys + launchSection("Run", program, params, "1"));
+        run.context().unattended = c.unattended;
         placeHelper(run.dir(), "write_args");
         int refusals = 0;
         os::faults::setInjector([&](const char* call) -> std::optional<os::faults::Fault> {
-            if (std::string(call) != "CreateProcessW" || refusals++ > 0) return std::nullopt;
+            if (std::string(call) != "CreateProcessW" || refusals > 0) return std::nullopt;
+            ++refusals;
             return os::faults::Fault::NeedsElevation;
         });
-        std::vector<std::string> started;
-        if (declined)
-            os::setRightsSeam({{}, {}, [&](const std::string& program, const std::string&, const std::string&, bool,
-                                           uint32_t*) {
-                                   started.push_back(program);
-                                   return os::Result::fail(os::Operation::Start, program, ERROR_CANCELLED, "ShellExecuteExW");
-                               }});
+        // The program's folder is on a drive mapped to a share, which the elevated session
+        // does not see: the shell gets the program and its folder by the share's own name.
+        const std::string share = "\\\\server\\share";
+        const auto local = [&](const std::string& path) { return path.substr(share.size()); };
+        std::vector<std::string> asked;
+        os::setRightsSeam({{}, {},
+                           [&](const std::string& file, const std::string& parameters, const std::string& directory,
+                               bool untilEnd, uint32_t*) {
+                               asked.push_back(file);
+                               asked.push_back(directory);
+                               if (c.declined)
+                                   return os::Result::fail(os::Operation::Start, file, ERROR_CANCELLED, "runas");
+                               // LAUNCH waits, as for any program, and reads no exit code.
+                               return os::startProcess(local(file), parameters, local(directory), untilEnd, false);
+                           },
+                           [&](const std::string& path) { return share + path; }});
         const bool ran = run.run("Run");
         os::faults::setInjector({});
         os::setRightsSeam({});
         EXPECT_EQ(refusals, 1);
-        EXPECT_EQ(ran, !declined);
+        EXPECT_EQ(ran, c.ran);
+        const bool mayAsk = !c.unattended && c.updaterKeys[0] == '\0';
+        const std::vector<std::string> shellGot = {share + run.path("write_args" UPDATER_HELPER_SUFFIX),
+                                                   share + run.dir().path()};
+        EXPECT_EQ(asked, mayAsk ? shellGot : std::vector<std::string>{});
         // Waited for: the file it writes a while after its start is there at once.
-        EXPECT_EQ(readFile(run.path("out.txt")), declined ? "" : "two words\n");
-        if (!declined) continue;
-        EXPECT_EQ(started, std::vector<std::string>{run.path("write_args" UPDATER_HELPER_SUFFIX)});
+        EXPECT_EQ(readFile(run.path("out.txt")), c.ran ? "two words\n" : "");
+        // An unattended run shows no box.
+        if (c.ran || c.unattended) continue;
         ASSERT_EQ(run.boxes().size(), 1u);
         EXPECT_EQ(messagePart(run.boxes()[0].text),
-                  formatMessage(MessageId::LaunchFailed, {run.path("write_args" UPDATER_HELPER_SUFFIX), "300 out.txt \"two words\""}));
-        EXPECT_NE(run.boxes()[0].text.find(os::describeError(ERROR_CANCELLED)), std::string::npos);
+                  formatMessage(MessageId::LaunchFailed, {run.path("write_args" UPDATER_HELPER_SUFFIX), params}));
+        EXPECT_NE(run.boxes()[0].text.find(os::describeError(c.reason)), std::string::npos) << run.boxes()[0].text;
     }
 }
 #endif
