@@ -569,11 +569,15 @@ private:
         }
         if (keyState(updater, "ELEVATE") == KeyState::Present) {
             const auto value = readValue(updater, "ELEVATE", false);
-            if (value && value->str() != "0" && value->str() != "1")
+            if (value && value->str() != "0" && value->str() != "1") {
+                const char* reading = "absent and asks for administrator rights where a place needs them";
+                if (elevateSettingOf(*value) == ElevateSetting::Always)
+                    reading = "1 and asks for administrator rights at start";
+                else if (elevateSettingOf(*value) == ElevateSetting::Never)
+                    reading = "0 and never asks for administrator rights";
                 add(lineOf(updater, "ELEVATE"), Severity::Warning, updater, "ELEVATE",
-                    quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
-                        (value->toInt() != 0 ? "1 and asks for administrator rights at start"
-                                             : "0 and never asks for administrator rights"));
+                    quoted(*value) + " is neither 0 nor 1: the updater reads it as " + reading);
+            }
             if (value) plan.updater.push_back({"ELEVATE", value->str(), nullptr});
         }
     }

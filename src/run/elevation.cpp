@@ -28,35 +28,60 @@ std::string asDirectory(std::string path) {
 // A place on a network share: its rights are the server's, and a copy started with
 // administrator rights reaches it with the same account's, so asking would not help.
 bool isRemote(const std::string& path) {
-    return path.rfind("\\\\", 0) == 0 || os::pathSeenElevated(path) != path;
+    const auto startsWith = [&path](const char* prefix) { return path.rfind(prefix, 0) == 0; };
+    if (startsWith("\\\\?\\UNC\\")) return true;
+    // "\\?\C:\..." and "\\.\..." are local paths written for the system's own parser.
+    if (startsWith("\\\\?\\") || startsWith("\\\\.\\")) return false;
+    return startsWith("\\\\") || os::pathSeenElevated(path) != path;
 }
+
+// The directory that holds `path` as the commands resolve it: the current directory for a
+// bare name, the root for a rootless path. Empty for a root, which nothing holds.
+std::string holderOf(const std::string& path) {
+    if (path.empty() || path == "\\" || (path.size() == 2 && path[1] == ':') || (path.size() == 3 && path[1] == ':'))
+        return {};
+    const std::string parent = paths::parentOf(path);
+    if (parent == path) return os::currentDirectory();
+    if (parent.empty()) return "\\";
+    return asDirectory(parent);
+}
+
+// What a command does with one place it names.
+struct PlaceUse {
+    bool makesFolder;    // a missing place becomes a folder (MAKEDIR, or a path ending in "\")
+    bool removesItself;  // an existing place goes from its directory (MOVE FROM, DELETE FILE)
+};
 
 // The check of one place: the nearest directory on its way that exists, asked for what the
 // command will do there. A place whose look fails for any reason but "not found" is that
 // failure: nothing is taken for missing that the system did not say is missing.
-os::Result checkPlace(const std::string& written) {
+os::Result checkPlace(const std::string& written, PlaceUse use) {
+    if (!written.empty() && written.back() == '\\') use.makesFolder = true;
     std::string path = paths::withoutTrailingSeparators(written);
-    if (isRemote(path)) return {};
-    // A pattern changes what it matches in its directory.
-    if (hasWildcard(paths::lastElement(path))) path = paths::parentOf(path);
+    if (path.empty() || isRemote(path)) return {};
+    // A pattern changes what it matches in its directory, never the directory itself.
+    if (hasWildcard(paths::lastElement(path))) {
+        path = holderOf(path);
+        use = {false, false};
+    }
     os::DirectoryChange change = os::DirectoryChange::ChangeEntries;
     for (int depth = 0; !path.empty(); ++depth) {
         uint32_t attributes = os::InvalidAttributes;
         if (os::Result looked = lookAtPath(Text(asDirectory(path)), attributes); !looked) return looked;
         if (attributes != os::InvalidAttributes) {
-            // A file (or a link) itself is replaced or removed in its directory.
-            if (!os::isDirectoryWord(attributes)) {
-                const std::string parent = paths::parentOf(path);
-                if (parent == path) break;
-                return os::mayWriteIn(asDirectory(parent), os::DirectoryChange::ChangeEntries);
-            }
+            const std::string holder = holderOf(path);
+            // A file (or a link) itself is replaced or removed in its directory; a folder that
+            // goes has its contents removed and itself taken from its own directory.
+            if (!os::isDirectoryWord(attributes))
+                return holder.empty() ? os::Result{} : os::mayWriteIn(holder, os::DirectoryChange::ChangeEntries);
+            if (depth == 0 && use.removesItself && !holder.empty())
+                if (const os::Result above = os::mayWriteIn(holder, os::DirectoryChange::ChangeEntries); !above)
+                    return above;
             return os::mayWriteIn(asDirectory(path), change);
         }
         // Missing: its directory must take it, and every missing one above takes a folder.
-        change = depth == 0 ? os::DirectoryChange::ChangeEntries : os::DirectoryChange::AddFolder;
-        const std::string parent = paths::parentOf(path);
-        if (parent == path) break;
-        path = parent;
+        change = depth == 0 && !use.makesFolder ? os::DirectoryChange::ChangeEntries : os::DirectoryChange::AddFolder;
+        path = holderOf(path);
     }
     // Nothing on the way exists (a drive that is not there): the command itself will say so.
     return {};
@@ -64,11 +89,18 @@ os::Result checkPlace(const std::string& written) {
 
 }  // namespace
 
+ElevateSetting elevateSettingOf(const Text& value) {
+    // A value that is no number (empty, a word) says nothing: the updater asks when needed,
+    // rather than take a slip for "never".
+    if (!value.startsWithNumber()) return ElevateSetting::WhenNeeded;
+    return value.toInt() != 0 ? ElevateSetting::Always : ElevateSetting::Never;
+}
+
 ElevateSetting elevateSetting(RunContext& run) {
     Text value;
     if (!run.script.readString("UPDATER", "ELEVATE", value)) return ElevateSetting::WhenNeeded;
     expandValue(run.symbols, value);
-    return value.toInt() != 0 ? ElevateSetting::Always : ElevateSetting::Never;
+    return elevateSettingOf(value);
 }
 
 namespace {
@@ -101,7 +133,7 @@ private:
             if (!key) continue;
             for (const Text& item : ItemList(value(name, key))) {
                 if (item.empty()) continue;
-                const os::Result place = checkPlace(item.str());
+                const os::Result place = checkPlace(item.str(), useOf(*kind, key));
                 if (place) continue;
                 if (!os::isAccessDenied(place.error())) {
                     checked.unchecked.push_back(place.failure());
@@ -114,6 +146,11 @@ private:
         for (const char* key : kind->branches)
             if (key && !list(value(name, key))) return false;
         return true;
+    }
+
+    static PlaceUse useOf(const CommandKind& kind, const std::string& key) {
+        const std::string mode = kind.mode;
+        return {mode == "MAKEDIR", (mode == "MOVE" && key == "FROM") || (mode == "DELETE" && key == "FILE")};
     }
 
     Text value(const Text& section, const char* key) {
@@ -159,11 +196,11 @@ std::optional<os::Failure> startCopyWithRights(RunContext& run) {
                      std::to_string(exitCode));
         run.exitCodeWithRights = exitCode;
     } else {
-        // The copy runs, or ran, on its own: what it did is its log's to tell, and this run
-        // cannot say it succeeded.
+        // The copy runs, or ran, on its own and shows its own boxes: what it did is its log's
+        // to tell. Only an interactive run asks, and it ends with 0 as every interactive run.
         run.logEvent("rights: the copy started with administrator rights could not be waited for (" +
                      failureLine(started.failure()) + "); how it ended is not known");
-        run.exitCodeWithRights = static_cast<uint32_t>(RunOutcome::CommandFailed);
+        run.exitCodeWithRights = 0;
     }
     return std::nullopt;
 }
@@ -208,10 +245,10 @@ bool settleRights(RunContext& run) {
     const std::optional<os::Failure> notStarted = startCopyWithRights(run);
     if (!notStarted) return false;
     run.outcome = RunOutcome::NeedsRights;
-    // The box names the place that needs the rights (or, where the script asked for them, the
-    // updater), and why they could not be had.
+    // The box names the place that needs the rights and why they could not be had; a start
+    // that failed otherwise is told as it failed, with its own path.
     os::Failure shown = *notStarted;
-    if (refused) shown.path = refused->path;
+    if (refused && (os::isDeclined(shown.error) || shown.error == os::NoWayToElevate)) shown.path = refused->path;
     run.showError(MessageId::NeedsRights, {}, &shown);
     return false;
 }

@@ -18,8 +18,10 @@ enum class ElevateSetting {
     Never,       // ELEVATE=0
 };
 
-// ELEVATE of UPDATER, expanded: 0 is Never, any other number Always, absence WhenNeeded.
+// ELEVATE of UPDATER, expanded: 0 is Never, any other number Always; absence, or a value that
+// does not start with a number, WhenNeeded.
 ElevateSetting elevateSetting(RunContext& run);
+ElevateSetting elevateSettingOf(const Text& value);
 
 // What the check of the places a run changes found.
 struct PlacesChecked {

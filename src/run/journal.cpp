@@ -9,6 +9,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "os/rights.h"
 #include "os/script_source.h"
 #include "os/shell.h"
 #include "os/system.h"
@@ -623,8 +624,11 @@ bool holdsChanges(const std::vector<Journal::Record>& records) {
 std::string Journal::pathFor(const std::string& scriptPath) {
     std::string data;
     if (!os::specialFolderPath(localApplicationData, data) || data.empty()) return {};
+    // A script on a mapped drive has one journal whichever way it is reached: the copy started
+    // with administrator rights reaches it by the share's own name, and must find what the
+    // user's run left, and be kept out while that run works.
     return paths::join(paths::join(paths::join(paths::withoutTrailingSeparators(data), "Updater"), "journals"),
-                       keyOf(scriptPath) + ".journal");
+                       keyOf(os::pathSeenElevated(scriptPath)) + ".journal");
 }
 
 Journal::Recovery Journal::recover(const std::string& scriptPath) {

@@ -349,13 +349,23 @@ void Text::format(const char* fmt, ...) {
     content_ = std::move(out);
 }
 
-int Text::toInt() const {
-    const std::string_view text = visible(content_);
+namespace {
+// Where the digits of a number start in `text`, past blanks and a sign; npos when none does.
+size_t numberStart(std::string_view text) {
     size_t p = 0;
     while (p < text.size() && isScanSpace(text[p])) ++p;
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-    if (p >= text.size() || !isDecimal(text[p])) return 0;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
+    return p < text.size() && isDecimal(text[p]) ? p : std::string_view::npos;
+}
+}  // namespace
+
+bool Text::startsWithNumber() const { return numberStart(visible(content_)) != std::string_view::npos; }
+
+int Text::toInt() const {
+    const std::string_view text = visible(content_);
+    size_t p = numberStart(text);
+    if (p == std::string_view::npos) return 0;
+    const bool negative = p > 0 && text[p - 1] == '-';
     // Unsigned arithmetic wraps where a signed overflow would be undefined; the low 32 bits
     // are what the scanf of both platforms leaves for an out-of-range number.
     unsigned value = 0;

@@ -70,6 +70,8 @@ public:
         ;
 
     int toInt() const;
+    // Whether toInt finds a number here rather than reading 0 for want of one.
+    bool startsWithNumber() const;
     unsigned toHex() const;
 
     bool replaceAll(const char* find, const char* s);

@@ -246,12 +246,16 @@ const std::vector<FaultCase>& faultCases() {
         {"a branch into Program Files when the main list needs no rights",
          elevated(nullptr, "[A]\nMODE=OSVER\n[S]\nMODE=SWITCH\nPROC=A\n0=\n1=B\n" + copyToProgramFiles("B"), "A,S"),
          {{Severity::Note, "B", "TO", "TO={?SpFolder\\0x26}\\App", "the updater asks for them at start"}}},
+        // A slip is not taken for "never": a value that is no number reads as no ELEVATE.
         {"an ELEVATE that is no number",
          elevated("yes", "[A]\nMODE=OSVER\n"),
-         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=yes", "reads it as 0 and never asks"}}},
+         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=yes", "reads it as absent and asks for administrator"}}},
         {"an empty ELEVATE",
          elevated("", "[A]\nMODE=OSVER\n"),
-         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=", "reads it as 0 and never asks"}}},
+         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=", "reads it as absent and asks for administrator"}}},
+        {"an ELEVATE of another number",
+         elevated("2", "[A]\nMODE=OSVER\n"),
+         {{Severity::Warning, "UPDATER", "ELEVATE", "ELEVATE=2", "reads it as 1 and asks"}}},
     };
     return cases;
 }

@@ -13,9 +13,11 @@
 
 #include "os/fault_injection.h"
 #include "os/files.h"
+#include "os/rights.h"
 #include "os/system.h"
 #include "support/test_support.h"
 #include "text/crc32.h"
+#include "text/script_path.h"
 
 namespace {
 
@@ -338,6 +340,23 @@ TEST(Journal, SetAsidesWhoseRecordsAPowerCutLostAreRestored) {
     ASSERT_TRUE(held.list("*", left));
     EXPECT_EQ(left.size(), names.size());  // no backup folder
     EXPECT_FALSE(journalExists(script));
+}
+
+// A script reached through a drive mapped to a share, and by the share's own name (as the copy
+// started with administrator rights reaches it), has one journal: each run finds what the
+// other left, and is kept out while the other works.
+TEST(Journal, AScriptOnAMappedDriveHasOneJournalByEitherName) {
+    TempDir dir;
+    const std::string share = "\\\\server\\share";
+    os::setRightsSeam({{}, {}, {}, [&](const std::string& path) {
+                           return paths::isWithin(path, dir.path()) ? share + path : path;
+                       }});
+    const std::string byDrive = Journal::pathFor(dir / "patch.ini");
+    const std::string byShare = Journal::pathFor(share + (dir / "patch.ini"));
+    const std::string another = Journal::pathFor(dir / "other.ini");
+    os::setRightsSeam({});
+    EXPECT_EQ(byDrive, byShare);
+    EXPECT_NE(byDrive, another);
 }
 
 }  // namespace

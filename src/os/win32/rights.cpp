@@ -58,7 +58,7 @@ Result platformMayWriteIn(const std::string& directory, DirectoryChange change) 
     const Handle token(duplicated);
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
     DWORD access = accessFor(change);
-    unsigned char privileges[sizeof(PRIVILEGE_SET) + 8 * sizeof(LUID_AND_ATTRIBUTES)];
+    alignas(PRIVILEGE_SET) unsigned char privileges[sizeof(PRIVILEGE_SET) + 8 * sizeof(LUID_AND_ATTRIBUTES)];
     DWORD privilegesSize = sizeof privileges;
     DWORD granted = 0;
     BOOL allowed = FALSE;
@@ -110,7 +110,12 @@ std::string platformPathSeenElevated(const std::string& path) {
     if (::GetDriveTypeW((drive + L"\\").c_str()) != DRIVE_REMOTE) return path;
     std::wstring remote(MAX_PATH, L'\0');
     DWORD size = static_cast<DWORD>(remote.size());
-    if (sys::WNetGetConnectionW(drive.c_str(), remote.data(), &size) != NO_ERROR) return path;
+    DWORD result = sys::WNetGetConnectionW(drive.c_str(), remote.data(), &size);
+    if (result == ERROR_MORE_DATA && size > remote.size()) {
+        remote.assign(size, L'\0');
+        result = sys::WNetGetConnectionW(drive.c_str(), remote.data(), &size);
+    }
+    if (result != NO_ERROR) return path;
     return narrow(remote.c_str(), wcsnlen(remote.c_str(), remote.size())) + path.substr(2);
 }
 
