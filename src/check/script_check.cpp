@@ -559,14 +559,8 @@ private:
                                      "in");
             if (value) plan.updater.push_back({"LOG", value->str(), nullptr});
         }
-        if (keyState(updater, "ROLLBACK") == KeyState::Present) {
-            const auto value = readValue(updater, "ROLLBACK", false);
-            if (value && value->str() != "0" && value->str() != "1")
-                add(lineOf(updater, "ROLLBACK"), Severity::Warning, updater, "ROLLBACK",
-                    quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
-                        (value->toInt() != 0 ? "1 and undoes a failed run" : "0 and undoes nothing"));
-            if (value) plan.updater.push_back({"ROLLBACK", value->str(), nullptr});
-        }
+        checkSwitchKey(updater, "ROLLBACK", "undoes a failed run", "undoes nothing", plan);
+        checkSwitchKey(updater, "PROGRESS", "shows the progress of long commands", "shows no progress", plan);
         if (keyState(updater, "ELEVATE") == KeyState::Present) {
             const auto value = readValue(updater, "ELEVATE", false);
             if (value && value->str() != "0" && value->str() != "1") {
@@ -580,6 +574,18 @@ private:
             }
             if (value) plan.updater.push_back({"ELEVATE", value->str(), nullptr});
         }
+    }
+
+    // An optional key of UPDATER that is 0 or 1, read as a number: any other value is read,
+    // and the warning says how.
+    void checkSwitchKey(const Text& updater, const char* key, const char* on, const char* off, Plan& plan) {
+        if (keyState(updater, key) != KeyState::Present) return;
+        const auto value = readValue(updater, key, false);
+        if (value && value->str() != "0" && value->str() != "1")
+            add(lineOf(updater, key), Severity::Warning, updater, key,
+                quoted(*value) + " is neither 0 nor 1: the updater reads it as " +
+                    (value->toInt() != 0 ? std::string("1 and ") + on : std::string("0 and ") + off));
+        if (value) plan.updater.push_back({key, value->str(), nullptr});
     }
 
     // "C:\...", "\\server\share\..." or, on the Linux build, "\...".

@@ -52,6 +52,14 @@ enum class MessageId : int {
     // Administrator rights that a run needs and could not have.
     NeedsRights = 38,
     NoWayToElevateReason = 39,
+    // What a long command is shown doing (PROGRESS=1), and how much of it is done.
+    ProgressCopying = 40,
+    ProgressMoving = 41,
+    ProgressDeleting = 42,
+    ProgressChecking = 43,
+    ProgressWaitingForProgram = 44,
+    ProgressWaitingForLaunched = 45,
+    ProgressDone = 46,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

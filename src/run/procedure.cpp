@@ -28,10 +28,16 @@ bool executeCommand(RunContext& run, Command& record) {
         run.showError(MessageId::BadSymbol, {record.mode});
         return false;
     }
-    if (!run.log.isOpen()) return kind->execute(run, record);
+    run.progress.beginCommand(progressActionOf(kind->mode), run.counters);
+    if (!run.log.isOpen()) {
+        const bool goesOn = kind->execute(run, record);
+        run.progress.endCommand();
+        return goesOn;
+    }
     run.logEvent("[" + record.section.str() + "] " + kind->mode + loggedValues(run, *kind, record));
     const uint64_t started = os::steadyMilliseconds();
     const bool goesOn = kind->execute(run, record);
+    run.progress.endCommand();
     run.logEvent("[" + record.section.str() + "] " + kind->mode + (record.result ? " result true" : " result false") +
                  (goesOn ? ", the run goes on, " : ", the run stops, ") +
                  std::to_string(os::steadyMilliseconds() - started) + " ms");

@@ -85,6 +85,8 @@ int RunContext::box(const std::string& text, unsigned style) {
         logEvent(std::string("  not shown (unattended): ") + answerName(answer) + " taken as the default");
         return answer;
     }
+    // A box stands alone: the progress comes back with the command's next file.
+    progress.hide();
     const int answer = os::showBox(text, shown, style);
     logEvent(std::string("  answered: ") + answerName(answer));
     return answer;

@@ -17,6 +17,7 @@
 #include "run/messages.h"
 #include "run/procedure.h"
 #include "run/run_log.h"
+#include "run/progress.h"
 #include "run/script_file.h"
 #include "run/symbols.h"
 #include "text/text.h"
@@ -69,6 +70,7 @@ struct RunContext {
     Journal journal;
     RunOutcome outcome = RunOutcome::NothingRan;
     RunCounters counters;
+    Progress progress;  // drawn only where PROGRESS=1 switched it on
 
     // While set, error messages go here instead of to the screen: updater-check keeps each
     // as a finding. A script box (MSGBOX, CRC) is answered OK without being shown.

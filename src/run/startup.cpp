@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os/files.h"
+#include "os/progress_view.h"
 #include "os/rights.h"
 #include "os/system.h"
 #include "run/command_line.h"
@@ -218,6 +219,18 @@ bool startup(RunContext& run, const char* arguments, const std::string& modulePa
 
 namespace {
 
+// PROGRESS of UPDATER: long commands show what they do. Never in an unattended run, which
+// shows nothing.
+void startProgress(RunContext& run) {
+    Text value;
+    if (run.unattended || !run.script.readString("UPDATER", "PROGRESS", value)) return;
+    expandValue(run.symbols, value);
+    if (value.toInt() == 0) return;
+    run.progress.start(os::openProgressView(run.caption.forDisplay()), os::steadyMilliseconds);
+    run.logEvent(run.progress.started() ? "PROGRESS=1: long commands show their progress"
+                                        : "PROGRESS=1: this process has nowhere to show progress");
+}
+
 // A failure that escaped a command: the run ends as a failed command does, with a last box
 // that the box itself cannot keep from ending.
 void failedUnexpectedly(RunContext& run, MessageId id, const std::string& what) noexcept {
@@ -238,8 +251,10 @@ void runUpdater(RunContext& run, const char* arguments, const std::string& modul
     try {
         // The main list is loaded before anything is made, the journal included: what it
         // will change decides whether this process may do the run, or a copy with rights.
-        if (startup(run, arguments, modulePath) && loadMain(run) && settleRights(run) && beginJournal(run))
+        if (startup(run, arguments, modulePath) && loadMain(run) && settleRights(run) && beginJournal(run)) {
+            startProgress(run);
             runLoadedMain(run);
+        }
     } catch (const std::bad_alloc&) {
         failedUnexpectedly(run, MessageId::OutOfMemory, "UPDATER");
     } catch (const std::exception& unexpected) {

@@ -221,6 +221,9 @@ const std::vector<FaultCase>& faultCases() {
         {"a ROLLBACK that is neither 0 nor 1",
          "[UPDATER]\nNAME=\nPROC=A\nROLLBACK=yes\n[A]\nMODE=OSVER\n",
          {{Severity::Warning, "UPDATER", "ROLLBACK", "ROLLBACK=yes", "reads it as 0"}}},
+        {"a PROGRESS that is neither 0 nor 1",
+         "[UPDATER]\nNAME=\nPROC=A\nPROGRESS=2\n[A]\nMODE=OSVER\n",
+         {{Severity::Warning, "UPDATER", "PROGRESS", "PROGRESS=2", "reads it as 1 and shows the progress"}}},
 
         // Administrator rights: a note where the updater asks for them, a warning where it does not.
         {"a COPY into Program Files without ELEVATE",

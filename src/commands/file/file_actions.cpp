@@ -162,6 +162,7 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
     if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(entry.name));
     ++run_.counters.filesDeleted;
     if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
+    run_.progress.at(in.pathOf(entry.name), run_.counters);
     return removed;
 }
 
@@ -201,6 +202,7 @@ os::Result FileActions::setAside(const os::Directory& in, const os::FoundEntry& 
         ++run_.counters.filesDeleted;
         if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
     }
+    run_.progress.at(in.pathOf(entry.name), run_.counters);
     return {};
 }
 
@@ -259,6 +261,7 @@ os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& so
     if (run_.log.isOpen())
         log(std::string(replacing ? "replaced " : "created ") + quoted(to.pathOf(toName)) + " from " +
             quoted(from.pathOf(source.name)) + bytes(source.size));
+    run_.progress.at(to.pathOf(toName), run_.counters);
     return {};
 }
 
@@ -310,6 +313,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     if (moved) {
         ++run_.counters.entriesMoved;
         if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target));
+        run_.progress.at(target, run_.counters);
         return moved;
     }
     if (!os::isCrossVolume(moved.error())) return withBothPaths(moved, target, origin);
@@ -336,5 +340,6 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     }
     ++run_.counters.entriesMoved;
     if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target) + " (copied, then removed)");
+    run_.progress.at(target, run_.counters);
     return {};
 }

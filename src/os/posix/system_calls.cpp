@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,9 +37,9 @@ struct Entry {
     std::span<const Fault> faults;
 };
 
-// fcntl, flock, pipe2, fork, waitpid, pidfd_open, kill, poll and getrandom are in the table
-// but fail in no way the layer could do anything about but report, so a sweep leaves them
-// alone; neither does it fail what the process lookup reads of /proc.
+// fcntl, flock, pipe2, fork, waitpid, pidfd_open, kill, poll, getrandom, isatty and ioctl are
+// in the table but fail in no way the layer could do anything about but report, so a sweep
+// leaves them alone; neither does it fail what the process lookup reads of /proc.
 constexpr Entry table[] = {
     {"open", opening},       {"openat", opening},       {"close", ioOnly},         {"read", ioOnly},        {"pread", ioOnly},
     {"write", writing},      {"fsync", writing},        {"fstat", ioOnly},         {"fstatat", looking},       {"statx", looking},
@@ -106,6 +107,8 @@ ssize_t pread(int fd, void* buffer, size_t size, off_t offset) {
 }
 
 ssize_t write(int fd, const void* data, size_t size) { return refused("write") ? -1 : ::write(fd, data, size); }
+bool isTerminal(int fd) { return !refused("isatty") && ::isatty(fd) == 1; }
+int ioctlWindowSize(int fd, ::winsize* size) { return refused("ioctl") ? -1 : ::ioctl(fd, TIOCGWINSZ, size); }
 
 int fsync(int fd) { return refused("fsync") ? -1 : ::fsync(fd); }
 

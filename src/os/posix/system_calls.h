@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -44,6 +45,9 @@ int close(int fd);
 ssize_t read(int fd, void* buffer, size_t size);
 ssize_t pread(int fd, void* buffer, size_t size, off_t offset);
 ssize_t write(int fd, const void* data, size_t size);
+// Whether `fd` is a terminal (isatty), and its size (ioctl TIOCGWINSZ); for the progress line.
+bool isTerminal(int fd);
+int ioctlWindowSize(int fd, ::winsize* size);
 int fsync(int fd);
 int fstat(int fd, struct stat* out);
 int fstatat(int dirfd, const char* path, struct stat* out, int flags);
