@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#endif
 
 namespace {
 
@@ -34,6 +40,42 @@ TEST(ProgressView, TextsAreShortenedInTheMiddleByCharacters) {
 TEST(ProgressView, NoneWhereStandardErrorIsNoTerminal) {
     if (isatty(STDERR_FILENO)) GTEST_SKIP() << "standard error is a terminal here";
     EXPECT_EQ(os::openProgressView("Caption"), nullptr);
+}
+
+// Standard error on a pseudo-terminal 40 columns wide: one line, drawn over itself, the file
+// cut to what the rest leaves, and cleared when it hides.
+TEST(ProgressView, OnATerminalOneLineIsRedrawnInPlaceAndCleared) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    winsize size{};
+    size.ws_col = 40;
+    size.ws_row = 10;
+    ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+    // The terminal's own line handling would turn "\n" into "\r\n"; the view writes none.
+    const int savedError = dup(STDERR_FILENO);
+    ASSERT_EQ(dup2(terminal, STDERR_FILENO), STDERR_FILENO);
+    {
+        std::unique_ptr<os::ProgressView> view = os::openProgressView("Caption");
+        if (view) {
+            view->show({"copying", "\\opt\\application\\data\\files\\file.bin", "3 files", -1});
+            view->hide();
+        }
+        dup2(savedError, STDERR_FILENO);
+        close(savedError);
+        ASSERT_NE(view, nullptr);
+    }
+    char buffer[512];
+    const ssize_t got = read(master, buffer, sizeof buffer);
+    close(terminal);
+    close(master);
+    ASSERT_GT(got, 0);
+    // 39 columns: "copying 3 files " leaves 23 for the file, 11 on each side of the cut.
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(got)),
+              "\rcopying 3 files \\opt\\applic\xE2\x80\xA6" "es\\file.bin\x1b[K\r\x1b[K");
 }
 #endif
 
