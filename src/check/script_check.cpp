@@ -544,8 +544,8 @@ private:
             "stops the run, the changes this program made stay");
     }
 
-    // LOG, ROLLBACK and ELEVATE of UPDATER: optional, so a missing one is no fault; a present
-    // one is checked as the updater will read it.
+    // LOG, ROLLBACK, PROGRESS and ELEVATE of UPDATER: optional, so a missing one is no fault;
+    // a present one is checked as the updater will read it.
     void checkOptionalUpdaterKeys(Plan& plan) {
         const Text updater("UPDATER");
         if (keyState(updater, "LOG") == KeyState::Present) {

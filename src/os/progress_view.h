@@ -28,11 +28,13 @@ public:
 // when standard error is no terminal. The Windows window is still to come: none there yet.
 std::unique_ptr<ProgressView> openProgressView(const std::string& caption);
 
-// The columns `text` (UTF-8) takes on a terminal: two for an East Asian wide character.
+// The columns `text` takes on a terminal, drawn as shortenedInTheMiddle draws it: two for an
+// East Asian wide character.
 size_t columnsOf(const std::string& text);
 
-// `text` cut to `width` columns of a terminal by taking out its middle, where a path's least
-// telling part is ("C:\Program Files\…\data\file.bin"); never inside a character.
+// `text` as a terminal line may draw it: bytes that are not UTF-8 and control characters
+// as "?", and cut to `width` columns by taking out its middle, where a path's least telling
+// part is ("C:\Program Files\…\data\file.bin"); never inside a character.
 std::string shortenedInTheMiddle(const std::string& text, size_t width);
 
 }  // namespace os

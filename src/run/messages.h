@@ -56,10 +56,7 @@ enum class MessageId : int {
     ProgressCopying = 40,
     ProgressMoving = 41,
     ProgressDeleting = 42,
-    ProgressChecking = 43,
-    ProgressWaitingForProgram = 44,
-    ProgressWaitingForLaunched = 45,
-    ProgressDone = 46,
+    ProgressDone = 43,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

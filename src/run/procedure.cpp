@@ -28,16 +28,11 @@ bool executeCommand(RunContext& run, Command& record) {
         run.showError(MessageId::BadSymbol, {record.mode});
         return false;
     }
-    run.progress.beginCommand(progressActionOf(kind->mode), run.counters);
-    if (!run.log.isOpen()) {
-        const bool goesOn = kind->execute(run, record);
-        run.progress.endCommand();
-        return goesOn;
-    }
+    const CommandProgress progress(run.progress, progressActionOf(kind->mode));
+    if (!run.log.isOpen()) return kind->execute(run, record);
     run.logEvent("[" + record.section.str() + "] " + kind->mode + loggedValues(run, *kind, record));
     const uint64_t started = os::steadyMilliseconds();
     const bool goesOn = kind->execute(run, record);
-    run.progress.endCommand();
     run.logEvent("[" + record.section.str() + "] " + kind->mode + (record.result ? " result true" : " result false") +
                  (goesOn ? ", the run goes on, " : ", the run stops, ") +
                  std::to_string(os::steadyMilliseconds() - started) + " ms");

@@ -5,35 +5,15 @@
 #include <cstring>
 
 #include "run/messages.h"
-#include "run/run_context.h"
-
-namespace {
-
-uint64_t filesOf(const RunCounters& c) { return c.filesCopied + c.filesDeleted + c.entriesMoved; }
-
-MessageId messageOf(ProgressAction action) {
-    switch (action) {
-        case ProgressAction::Copying: return MessageId::ProgressCopying;
-        case ProgressAction::Moving: return MessageId::ProgressMoving;
-        case ProgressAction::Deleting: return MessageId::ProgressDeleting;
-        case ProgressAction::Checking: return MessageId::ProgressChecking;
-        case ProgressAction::WaitingForProgram: return MessageId::ProgressWaitingForProgram;
-        case ProgressAction::WaitingForLaunched:
-        case ProgressAction::None: break;
-    }
-    return MessageId::ProgressWaitingForLaunched;
-}
-
-}  // namespace
 
 ProgressAction progressActionOf(const char* mode) {
     static const struct {
         const char* mode;
         ProgressAction action;
     } actions[] = {
-        {"COPY", ProgressAction::Copying},      {"MOVE", ProgressAction::Moving},
-        {"DELETE", ProgressAction::Deleting},   {"CRC", ProgressAction::Checking},
-        {"WAITAPP", ProgressAction::WaitingForProgram}, {"LAUNCH", ProgressAction::WaitingForLaunched},
+        {"COPY", ProgressAction::Copying},
+        {"MOVE", ProgressAction::Moving},
+        {"DELETE", ProgressAction::Deleting},
     };
     for (const auto& a : actions)
         if (std::strcmp(a.mode, mode) == 0) return a.action;
@@ -45,12 +25,13 @@ std::string bytesText(uint64_t bytes) {
     if (bytes < 1024) return std::to_string(bytes) + " B";
     double value = static_cast<double>(bytes);
     size_t unit = 0;
-    while (value >= 1024 && unit + 1 < sizeof units / sizeof *units) {
+    // A value that would print as 1024 of one unit is 1.0 of the next.
+    while (value >= 1023.5 && unit + 1 < sizeof units / sizeof *units) {
         value /= 1024;
         ++unit;
     }
     char text[32];
-    std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, units[unit]);
+    std::snprintf(text, sizeof text, value < 9.95 ? "%.1f %s" : "%.0f %s", value, units[unit]);
     return text;
 }
 
@@ -59,25 +40,25 @@ void Progress::start(std::unique_ptr<os::ProgressView> view, Clock clock) {
     clock_ = std::move(clock);
 }
 
-void Progress::beginCommand(ProgressAction action, const RunCounters& now) {
+void Progress::beginCommand(ProgressAction action) {
     if (!view_) return;
     action_ = action;
     begun_ = clock_();
-    filesAtBegin_ = filesOf(now);
-    bytesAtBegin_ = now.bytesCopied;
+    files_ = bytes_ = 0;
 }
 
-void Progress::at(const std::string& item, const RunCounters& now) {
+void Progress::fileDone(const std::string& item, uint64_t bytes) {
     if (!view_ || action_ == ProgressAction::None) return;
+    ++files_;
+    bytes_ += bytes;
     const uint64_t time = clock_();
     if (time - begun_ < appearAfterMs) return;
     if (shown_ && time - drawn_ < redrawEveryMs) return;
-    os::ProgressLines lines;
-    lines.action = formatMessage(messageOf(action_));
-    lines.item = item;
-    lines.amounts = formatMessage(MessageId::ProgressDone, {std::to_string(filesOf(now) - filesAtBegin_),
-                                                            bytesText(now.bytesCopied - bytesAtBegin_)});
-    view_->show(lines);
+    const MessageId action = action_ == ProgressAction::Copying ? MessageId::ProgressCopying
+                             : action_ == ProgressAction::Moving ? MessageId::ProgressMoving
+                                                                 : MessageId::ProgressDeleting;
+    view_->show({formatMessage(action), item,
+                 formatMessage(MessageId::ProgressDone, {std::to_string(files_), bytesText(bytes_)}), -1});
     drawn_ = time;
     shown_ = true;
 }

@@ -1,6 +1,7 @@
 // What the user sees of a long command when the script asks for it (PROGRESS of UPDATER):
 // once a command has run for about a second, what it does, the file at hand and the amount
-// done, drawn at most ten times a second from the counters the commands keep anyway.
+// done, drawn at most ten times a second: often enough to be seen moving, seldom enough to
+// cost the work nothing.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,9 @@
 
 #include "os/progress_view.h"
 
-struct RunCounters;
+enum class ProgressAction { None, Copying, Moving, Deleting };
 
-enum class ProgressAction { None, Copying, Moving, Deleting, Checking, WaitingForProgram, WaitingForLaunched };
-
-// What a command of MODE `mode` is shown doing; None for one that is over at once.
+// What a command of MODE `mode` is shown doing; None for one that shows nothing.
 ProgressAction progressActionOf(const char* mode);
 
 // "512 B", "1.5 KB", "20 MB", "3.1 GB": bytes as a person reads them.
@@ -31,12 +30,11 @@ public:
     void start(std::unique_ptr<os::ProgressView> view, Clock clock);
     bool started() const { return view_ != nullptr; }
 
-    void beginCommand(ProgressAction action, const RunCounters& now);
-    // At a file boundary of the command: `item` is the file at hand. Draws when it is due.
-    void at(const std::string& item, const RunCounters& now);
-    // The command ended: its drawing goes.
+    void beginCommand(ProgressAction action);
+    // One more file of the command done, `item` (of `bytes` copied) the last one.
+    void fileDone(const std::string& item, uint64_t bytes);
     void endCommand();
-    // A box is shown: the drawing goes until the command's next file.
+    // A box stands alone on the screen: the drawing comes back with the command's next file.
     void hide();
 
 private:
@@ -45,5 +43,17 @@ private:
     ProgressAction action_ = ProgressAction::None;
     uint64_t begun_ = 0, drawn_ = 0;
     bool shown_ = false;
-    uint64_t filesAtBegin_ = 0, bytesAtBegin_ = 0;
+    uint64_t files_ = 0, bytes_ = 0;
+};
+
+// Begins the command's progress, and ends it however the command ends, by a throw too.
+class CommandProgress {
+public:
+    CommandProgress(Progress& progress, ProgressAction action) : progress_(progress) { progress_.beginCommand(action); }
+    ~CommandProgress() { progress_.endCommand(); }
+    CommandProgress(const CommandProgress&) = delete;
+    CommandProgress& operator=(const CommandProgress&) = delete;
+
+private:
+    Progress& progress_;
 };

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/utf8.h"
+
 namespace {
 
 bool startsWith(std::string_view bytes, std::string_view mark) { return bytes.substr(0, mark.size()) == mark; }
@@ -55,35 +57,9 @@ void appendUtf8(std::string& out, uint32_t c) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<uint8_t>(bytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length;
-        uint32_t c;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<uint8_t>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && (c < 0x800 || (c >= 0xD800 && c < 0xE000))) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)))
-            return false;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = utf8SequenceAt(bytes, i);
+        if (length == 0) return false;
         i += length;
     }
     return true;

@@ -37,21 +37,20 @@ TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
     uint64_t now = 0;
     Progress progress;
     progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
-    RunCounters counters;
-    progress.beginCommand(ProgressAction::Copying, counters);
+    progress.beginCommand(ProgressAction::Copying);
     struct Step {
         uint64_t at;
         const char* item;  // nullptr: a box is shown
     } steps[] = {
-        {0, "a"},    {999, "b"},             // not yet a second
-        {1000, "c"}, {1099, "d"},            // drawn; then too soon
-        {1100, "e"}, {1150, nullptr},        // drawn; a box hides it
-        {1160, "f"},                         // back at once after the box
+        {0, "a"},    {999, "b"},       // not yet a second
+        {1000, "c"}, {1099, "d"},      // drawn; then too soon
+        {1100, "e"}, {1150, nullptr},  // drawn; a box hides it
+        {1160, "f"},                   // back at once after the box
     };
     for (const Step& step : steps) {
         now = step.at;
         if (step.item)
-            progress.at(step.item, counters);
+            progress.fileDone(step.item, 0);
         else
             progress.hide();
     }
@@ -60,65 +59,85 @@ TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
     EXPECT_EQ(drawings.events, (std::vector<std::string>{"show c", "show e", "hide", "show f", "hide"}));
 }
 
-TEST(Progress, CommandsOverAtOnceAndRunsWithoutAViewDrawNothing) {
+TEST(Progress, CommandsThatShowNothingDrawNothing) {
     Drawings drawings;
     uint64_t now = 0;
     Progress progress;
     progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
-    progress.beginCommand(progressActionOf("OSVER"), RunCounters{});
+    progress.beginCommand(progressActionOf("OSVER"));
     now = 5000;
-    progress.at("x", RunCounters{});
+    progress.fileDone("x", 0);
     progress.endCommand();
     EXPECT_TRUE(drawings.events.empty());
-
-    Progress off;  // never started: the commands call it all the same
-    off.beginCommand(ProgressAction::Copying, RunCounters{});
-    off.at("x", RunCounters{});
-    off.endCommand();
-    EXPECT_FALSE(off.started());
 }
 
+// What the lines say, and that the amounts are the command's own: a second command starts
+// again from nothing.
 TEST(Progress, TheLinesSayWhatIsDoneAndHowMuchOfThisCommand) {
     Drawings drawings;
     uint64_t now = 0;
     Progress progress;
     progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
-    RunCounters counters;
-    counters.filesCopied = 10;  // an earlier command's: not this one's
-    counters.bytesCopied = 1 << 20;
-    progress.beginCommand(progressActionOf("DELETE"), counters);
-    counters.filesDeleted = 3;
+    progress.beginCommand(progressActionOf("COPY"));
+    progress.fileDone("a", 1 << 20);
+    progress.endCommand();
+    progress.beginCommand(progressActionOf("DELETE"));
+    for (int i = 0; i < 3; ++i) progress.fileDone("C:\\app\\old.dll", 512);
     now = 2000;
-    progress.at("C:\\app\\old.dll", counters);
+    progress.fileDone("C:\\app\\new.dll", 512);
     ASSERT_EQ(drawings.shown.size(), 1u);
     EXPECT_EQ(drawings.shown[0].action, formatMessage(MessageId::ProgressDeleting));
-    EXPECT_EQ(drawings.shown[0].item, "C:\\app\\old.dll");
-    EXPECT_EQ(drawings.shown[0].amounts, formatMessage(MessageId::ProgressDone, {"3", "0 B"}));
+    EXPECT_EQ(drawings.shown[0].item, "C:\\app\\new.dll");
+    EXPECT_EQ(drawings.shown[0].amounts, formatMessage(MessageId::ProgressDone, {"4", "2.0 KB"}));
     EXPECT_EQ(drawings.shown[0].percent, -1);
 }
 
 TEST(Progress, BytesAsAPersonReadsThem) {
     const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 B"},           {1023, "1023 B"},         {1024, "1.0 KB"},
-        {1536, "1.5 KB"},     {10 * 1024, "10 KB"},     {5ull << 30, "5.0 GB"},
-        {3ull << 40, "3.0 TB"}, {2048ull << 40, "2048 TB"},
+        {0, "0 B"},         {1023, "1023 B"},     {1024, "1.0 KB"},         {1536, "1.5 KB"},
+        {10 * 1024, "10 KB"}, {(1 << 20) - 1, "1.0 MB"}, {5ull << 30, "5.0 GB"}, {3ull << 40, "3.0 TB"},
+        {2048ull << 40, "2048 TB"},
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(bytesText(bytes), text) << bytes;
 }
 
-// Through a run: each file a COPY makes is the file at hand, with the run's own counters.
+// Through a run, with a log and without: each file a COPY makes is the file at hand, a box
+// takes the drawing away, and the command's end takes it away too.
 TEST(Progress, ACopyTellsEachFileItMakes) {
-    ScriptRun run("[Copy]\nMODE=COPY\nFROM=<Src>\\new\\*.txt\nTO=<Src>\\app\\\n");
-    std::filesystem::create_directories(nativePath(run.path("new")));
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) writeFile(run.path("new\\") + name, "12345");
+    for (const bool logged : {false, true}) {
+        SCOPED_TRACE(logged ? "logged" : "no log");
+        ScriptRun run("[Copy]\nMODE=COPY\nFROM=<Src>\\new\\*.txt\nTO=<Src>\\app\\\n"
+                      "[Box]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=done\nISABORT=0,0\n");
+        std::filesystem::create_directories(nativePath(run.path("new")));
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) writeFile(run.path("new\\") + name, "12345");
+        if (logged) {
+            ASSERT_TRUE(run.context().log.open(run.path("run.log")));
+        }
+        Drawings drawings;
+        uint64_t now = 0;
+        // Each look at the clock is half a second later: the second file is past the first second.
+        run.context().progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 500; });
+        ASSERT_TRUE(run.run("Copy,Box"));
+        EXPECT_EQ(drawings.events, (std::vector<std::string>{"show " + run.path("app\\b.txt"),
+                                                             "show " + run.path("app\\c.txt"), "hide"}));
+        EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDone, {"3", "15 B"}));
+        EXPECT_EQ(run.boxes().size(), 1u);
+    }
+}
+
+// A box shown while a command's progress is drawn takes it away first.
+TEST(Progress, ABoxTakesTheDrawingAway) {
+    ScriptFixture fixture("[UPDATER]\nNAME=T\nPROC=\n");
     Drawings drawings;
     uint64_t now = 0;
-    // Each look at the clock is half a second later: the second file is past the first second.
-    run.context().progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 500; });
-    ASSERT_TRUE(run.run("Copy")) << (run.boxes().empty() ? "" : run.boxes()[0].text);
-    EXPECT_EQ(drawings.events, (std::vector<std::string>{"show " + run.path("app\\b.txt"),
-                                                         "show " + run.path("app\\c.txt"), "hide"}));
-    EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDone, {"3", "15 B"}));
+    RunContext& run = fixture.run();
+    run.progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 2000; });
+    run.progress.beginCommand(ProgressAction::Copying);
+    run.progress.fileDone("a", 1);
+    BoxRecorder recorder(std::vector<int>{});
+    run.showNotice(MessageId::UpdateUndone);
+    EXPECT_EQ(drawings.events, (std::vector<std::string>{"show a", "hide"}));
+    EXPECT_EQ(recorder.boxes().size(), 1u);
 }
 
 }  // namespace

@@ -55,6 +55,10 @@ void FileActions::changed(const os::Directory& in) {
     if (!run_.journal.undoable()) changedIn_.insert(in.path());
 }
 
+void FileActions::progressed(const os::Directory& in, const std::string& name, uint64_t bytes) {
+    if (run_.progress.started()) run_.progress.fileDone(in.pathOf(name), bytes);
+}
+
 void FileActions::skipped(const std::string& path, const char* why) {
     if (run_.log.isOpen()) log("skipped " + quoted(path) + ": " + why);
 }
@@ -162,7 +166,7 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
     if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(entry.name));
     ++run_.counters.filesDeleted;
     if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
-    run_.progress.at(in.pathOf(entry.name), run_.counters);
+    progressed(in, entry.name, 0);
     return removed;
 }
 
@@ -202,7 +206,7 @@ os::Result FileActions::setAside(const os::Directory& in, const os::FoundEntry& 
         ++run_.counters.filesDeleted;
         if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
     }
-    run_.progress.at(in.pathOf(entry.name), run_.counters);
+    progressed(in, entry.name, 0);
     return {};
 }
 
@@ -261,7 +265,7 @@ os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& so
     if (run_.log.isOpen())
         log(std::string(replacing ? "replaced " : "created ") + quoted(to.pathOf(toName)) + " from " +
             quoted(from.pathOf(source.name)) + bytes(source.size));
-    run_.progress.at(to.pathOf(toName), run_.counters);
+    progressed(to, toName, source.size);
     return {};
 }
 
@@ -313,7 +317,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     if (moved) {
         ++run_.counters.entriesMoved;
         if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target));
-        run_.progress.at(target, run_.counters);
+        progressed(to, toName, 0);
         return moved;
     }
     if (!os::isCrossVolume(moved.error())) return withBothPaths(moved, target, origin);
@@ -340,6 +344,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     }
     ++run_.counters.entriesMoved;
     if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target) + " (copied, then removed)");
-    run_.progress.at(target, run_.counters);
+    // A replacement was told by its copy.
+    if (!replace) progressed(to, toName, source.size);
     return {};
 }

@@ -79,6 +79,9 @@ private:
     os::Result findReplaceable(const os::Directory& in, const std::string& name, bool& replacing);
     os::Result removeAfterCopy(const os::Directory& from, const os::FoundEntry& source);
     void log(const std::string& event);
+    // One more file of the command done, for its progress; the path is made only where a
+    // progress is drawn, as every file of a tree passes here.
+    void progressed(const os::Directory& in, const std::string& name, uint64_t bytes);
     // Notes a directory whose names this command changed, to be put on the disk at its end.
     void changed(const os::Directory& in);
 

@@ -19,7 +19,8 @@ public:
         if (!lines.amounts.empty()) line += " " + lines.amounts;
         // The file takes what the rest leaves of the terminal's width, less the last column,
         // where a terminal would wrap.
-        const size_t width = columns() > 1 ? columns() - 1 : 0;
+        const size_t terminal = columns();
+        const size_t width = terminal > 1 ? terminal - 1 : 0;
         const size_t taken = columnsOf(line) + 1;
         if (!lines.item.empty() && width > taken) line += " " + shortenedInTheMiddle(lines.item, width - taken);
         draw("\r" + shortenedInTheMiddle(line, width) + "\x1b[K");

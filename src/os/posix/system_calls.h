@@ -45,7 +45,7 @@ int close(int fd);
 ssize_t read(int fd, void* buffer, size_t size);
 ssize_t pread(int fd, void* buffer, size_t size, off_t offset);
 ssize_t write(int fd, const void* data, size_t size);
-// Whether `fd` is a terminal (isatty), and its size (ioctl TIOCGWINSZ); for the progress line.
+// The progress line is drawn only on a terminal, and fitted to its width.
 bool isTerminal(int fd);
 int ioctlWindowSize(int fd, ::winsize* size);
 int fsync(int fd);
