@@ -19,10 +19,11 @@ emulator="${2:-}"
 shift $(( $# < 2 ? $# : 2 ))
 
 disk="${TMPDIR:-/tmp}"
-# A Wine prefix and the sweep's trees take hundreds of MiB: memory without 2 GiB free would
-# fail the runs with "disk full" rather than find a fault, so the disk is used instead.
+# A Wine prefix and the sweep's trees take some 1.3 GiB, and the two Windows builds sweep side
+# by side: with less than 3 GiB of memory free when a sweep starts, the two might not both fit
+# and would fail with "disk full" rather than find a fault, so the disk is used instead.
 shm_free_kib=$(df -Pk /dev/shm 2>/dev/null | awk 'NR == 2 { print $4 }')
-if [ -d /dev/shm ] && [ -w /dev/shm ] && [ "${shm_free_kib:-0}" -gt 2097152 ]; then
+if [ -d /dev/shm ] && [ -w /dev/shm ] && [ "${shm_free_kib:-0}" -gt 3145728 ]; then
   base=$(mktemp -d /dev/shm/sweep-XXXXXX)
 else
   base=$(mktemp -d "$disk/sweep-XXXXXX")
