@@ -41,9 +41,8 @@ private:
         return size.ws_col;
     }
 
-    // A line that could not be drawn is only a line less: the work goes on whatever.
     static void draw(const std::string& text) {
-        (void)detail::sys::write(STDERR_FILENO, text.data(), text.size());
+        (void)detail::sys::write(STDERR_FILENO, text.data(), text.size());  // a line less; the work goes on
     }
 
     bool shown_ = false;
