@@ -32,11 +32,19 @@ private:
     Drawings& drawings_;
 };
 
-TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
+// A progress drawn on a recording view, on a clock the test sets.
+struct Recorded {
     Drawings drawings;
     uint64_t now = 0;
     Progress progress;
-    progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
+    Recorded() { progress.start(std::make_unique<RecordingView>(drawings), [this] { return now; }); }
+};
+
+TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
+    Recorded r;
+    Drawings& drawings = r.drawings;
+    uint64_t& now = r.now;
+    Progress& progress = r.progress;
     progress.beginCommand(ProgressAction::Copying);
     struct Step {
         uint64_t at;
@@ -60,10 +68,10 @@ TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
 }
 
 TEST(Progress, CommandsThatShowNothingDrawNothing) {
-    Drawings drawings;
-    uint64_t now = 0;
-    Progress progress;
-    progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
+    Recorded r;
+    Drawings& drawings = r.drawings;
+    uint64_t& now = r.now;
+    Progress& progress = r.progress;
     progress.beginCommand(progressActionOf("OSVER"));
     now = 5000;
     progress.fileDone("x", 0);
@@ -74,10 +82,10 @@ TEST(Progress, CommandsThatShowNothingDrawNothing) {
 // What the lines say, and that the amounts are the command's own: a second command starts
 // again from nothing.
 TEST(Progress, TheLinesSayWhatIsDoneAndHowMuchOfThisCommand) {
-    Drawings drawings;
-    uint64_t now = 0;
-    Progress progress;
-    progress.start(std::make_unique<RecordingView>(drawings), [&] { return now; });
+    Recorded r;
+    Drawings& drawings = r.drawings;
+    uint64_t& now = r.now;
+    Progress& progress = r.progress;
     progress.beginCommand(progressActionOf("COPY"));
     progress.fileDone("a", 1 << 20);
     progress.endCommand();
