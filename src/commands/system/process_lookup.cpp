@@ -4,6 +4,9 @@
 #include "os/process.h"
 
 uint32_t findProcess(const Text& name) {
+    // An empty name matches nothing: a process the system lists before its image is known (one
+    // being started, seen under Wine) has an empty name, and must not pass for it.
+    if (name.empty()) return 0;
     os::ProcessList processes;
     if (!processes.ok()) return 0;
     const uint32_t self = os::currentProcessId();
