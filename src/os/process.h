@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,8 +47,13 @@ bool sameExecutable(const std::string& a, const std::string& b);
 
 enum class WaitOutcome { NotOpened, Ended, TimedOut, Failed };
 
-// Opens process `id` for waiting and waits at most `limitMs` milliseconds for its end.
-WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs);
+// How often a wait tells that it still waits.
+constexpr uint32_t StillWaitingEveryMs = 100;
+
+// Opens process `id` for waiting and waits at most `limitMs` milliseconds for its end;
+// `stillWaiting`, when given, is called about every StillWaitingEveryMs while it waits (what
+// it throws ends the wait).
+WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting = nullptr);
 
 // Starts `program` with the parameter text `parameters` and `directory` as its current
 // directory, then waits for its end (`untilEnd`) or until it is ready for input. Windows

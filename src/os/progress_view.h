@@ -22,10 +22,15 @@ public:
     virtual void show(const ProgressLines& lines) = 0;
     // Takes the drawing away; the next show brings it back.
     virtual void hide() = 0;
+    // Whether the drawing stays when a command ends, to be drawn on by the next at once: a
+    // window does, until a box or the run's end; a terminal line goes, as output may follow.
+    virtual bool keptBetweenCommands() const { return false; }
+    // Whether the user pressed Cancel since this was last asked; a view without one: never.
+    virtual bool cancelPressed() { return false; }
 };
 
 // The view this process can show under `caption`, or none where it can show nothing: on Linux
-// when standard error is no terminal. The Windows window is still to come: none there yet.
+// when standard error is no terminal.
 std::unique_ptr<ProgressView> openProgressView(const std::string& caption);
 
 // The columns `text` takes on a terminal, drawn as shortenedInTheMiddle draws it: two for an

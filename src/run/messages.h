@@ -57,6 +57,14 @@ enum class MessageId : int {
     ProgressMoving = 41,
     ProgressDeleting = 42,
     ProgressDone = 43,
+    ProgressDoneOfWhole = 44,
+    ProgressSecondsLeft = 45,
+    ProgressMinutesLeft = 46,
+    ProgressChecking = 47,
+    ProgressWaiting = 48,
+    // Cancel pressed: whether to stop, with what stopping leaves.
+    CancelUndoes = 49,
+    CancelKeeps = 50,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

@@ -28,15 +28,28 @@ bool executeCommand(RunContext& run, Command& record) {
         run.showError(MessageId::BadSymbol, {record.mode});
         return false;
     }
-    const CommandProgress progress(run.progress, progressActionOf(kind->mode));
-    if (!run.log.isOpen()) return kind->execute(run, record);
-    run.logEvent("[" + record.section.str() + "] " + kind->mode + loggedValues(run, *kind, record));
-    const uint64_t started = os::steadyMilliseconds();
-    const bool goesOn = kind->execute(run, record);
-    run.logEvent("[" + record.section.str() + "] " + kind->mode + (record.result ? " result true" : " result false") +
-                 (goesOn ? ", the run goes on, " : ", the run stops, ") +
-                 std::to_string(os::steadyMilliseconds() - started) + " ms");
-    return goesOn;
+    const bool logged = run.log.isOpen();
+    if (logged) run.logEvent("[" + record.section.str() + "] " + kind->mode + loggedValues(run, *kind, record));
+    const uint64_t started = logged ? os::steadyMilliseconds() : 0;
+    const auto ended = [&](const char* how) {
+        if (logged)
+            run.logEvent("[" + record.section.str() + "] " + kind->mode + how +
+                         std::to_string(os::steadyMilliseconds() - started) + " ms");
+    };
+    try {
+        const CommandProgress progress(run.progress, progressActionOf(kind->mode));
+        // A Cancel pressed while the commands before ran, or while this one did not change a thing.
+        run.stopIfCancelled();
+        const bool goesOn = kind->execute(run, record);
+        ended(record.result ? (goesOn ? " result true, the run goes on, " : " result true, the run stops, ")
+                            : (goesOn ? " result false, the run goes on, " : " result false, the run stops, "));
+        return goesOn;
+    } catch (const RunCancelled&) {
+        // Stopped as an answer stops it: an undoable run is undone after this.
+        run.outcome = RunOutcome::StoppedByAnswer;
+        ended(" cancelled by the user, the run stops, ");
+        return false;
+    }
 }
 
 std::unique_ptr<Command> loadCommand(RunContext& run, const Text& name) {

@@ -14,6 +14,8 @@ ProgressAction progressActionOf(const char* mode) {
         {"COPY", ProgressAction::Copying},
         {"MOVE", ProgressAction::Moving},
         {"DELETE", ProgressAction::Deleting},
+        {"CRC", ProgressAction::Checking},
+        {"WAITAPP", ProgressAction::Waiting},
     };
     for (const auto& a : actions)
         if (std::strcmp(a.mode, mode) == 0) return a.action;
@@ -35,6 +37,27 @@ std::string bytesText(uint64_t bytes) {
     return text;
 }
 
+namespace {
+
+MessageId actionMessage(ProgressAction action) {
+    switch (action) {
+    case ProgressAction::Moving: return MessageId::ProgressMoving;
+    case ProgressAction::Deleting: return MessageId::ProgressDeleting;
+    case ProgressAction::Checking: return MessageId::ProgressChecking;
+    case ProgressAction::Waiting: return MessageId::ProgressWaiting;
+    default: return MessageId::ProgressCopying;
+    }
+}
+
+// "about 20 seconds", "about 3 minutes": rounded up, so that the last seconds never say 0.
+std::string timeLeftText(uint64_t ms) {
+    const uint64_t seconds = (ms + 999) / 1000;
+    if (seconds < 60) return formatMessage(MessageId::ProgressSecondsLeft, {std::to_string(seconds ? seconds : 1)});
+    return formatMessage(MessageId::ProgressMinutesLeft, {std::to_string((seconds + 59) / 60)});
+}
+
+}  // namespace
+
 void Progress::start(std::unique_ptr<os::ProgressView> view, Clock clock) {
     view_ = std::move(view);
     clock_ = std::move(clock);
@@ -44,27 +67,68 @@ void Progress::beginCommand(ProgressAction action) {
     if (!view_) return;
     action_ = action;
     begun_ = clock_();
-    files_ = bytes_ = 0;
+    files_ = bytes_ = partBytes_ = wholeFiles_ = wholeBytes_ = 0;
+}
+
+void Progress::addToWhole(uint64_t files, uint64_t bytes) {
+    wholeFiles_ += files;
+    wholeBytes_ += bytes;
 }
 
 void Progress::fileDone(const std::string& item, uint64_t bytes) {
     if (!view_ || action_ == ProgressAction::None) return;
     ++files_;
-    bytes_ += bytes;
+    bytes_ += partBytes_ + bytes;
+    partBytes_ = 0;
+    draw(item);
+}
+
+void Progress::partDone(const std::string& item, uint64_t bytes) {
+    if (!view_ || action_ == ProgressAction::None) return;
+    partBytes_ += bytes;
+    draw(item);
+}
+
+void Progress::waiting(const std::string& item) {
+    if (view_ && action_ != ProgressAction::None) draw(item);
+}
+
+double Progress::fraction() const {
+    // Bytes tell the time a copy or a check takes; files tell a deletion's or a move's, whose
+    // work is one name per file whatever its size.
+    const bool byBytes = (action_ == ProgressAction::Copying || action_ == ProgressAction::Checking) && wholeBytes_;
+    const double done = byBytes ? static_cast<double>(bytes_ + partBytes_) : static_cast<double>(files_);
+    const double whole = byBytes ? static_cast<double>(wholeBytes_) : static_cast<double>(wholeFiles_);
+    if (whole <= 0) return -1;
+    // A tree that grew after the walk counted it must not draw more than full.
+    return done < whole ? done / whole : 1.0;
+}
+
+std::string Progress::amounts(uint64_t elapsed, double fraction) const {
+    if (action_ == ProgressAction::Waiting) return {};
+    if (fraction < 0) return formatMessage(MessageId::ProgressDone, {std::to_string(files_), bytesText(bytes_)});
+    std::string text = formatMessage(MessageId::ProgressDoneOfWhole,
+                                     {std::to_string(files_), std::to_string(wholeFiles_),
+                                      bytesText(bytes_ + partBytes_), bytesText(wholeBytes_)});
+    if (fraction > 0 && fraction < 1)
+        text += "\u3000" + timeLeftText(static_cast<uint64_t>(static_cast<double>(elapsed) * (1 - fraction) / fraction));
+    return text;
+}
+
+void Progress::draw(const std::string& item) {
     const uint64_t time = clock_();
-    if (time - begun_ < appearAfterMs) return;
+    // A window still up from the command before is drawn on at once.
+    if (!shown_ && time - begun_ < appearAfterMs) return;
     if (shown_ && time - drawn_ < redrawEveryMs) return;
-    const MessageId action = action_ == ProgressAction::Copying ? MessageId::ProgressCopying
-                             : action_ == ProgressAction::Moving ? MessageId::ProgressMoving
-                                                                 : MessageId::ProgressDeleting;
-    view_->show({formatMessage(action), item,
-                 formatMessage(MessageId::ProgressDone, {std::to_string(files_), bytesText(bytes_)}), -1});
+    const double done = fraction();
+    view_->show({formatMessage(actionMessage(action_)), item, amounts(time - begun_, done),
+                 done < 0 ? -1 : static_cast<int>(done * 100)});
     drawn_ = time;
     shown_ = true;
 }
 
 void Progress::endCommand() {
-    hide();
+    if (view_ && shown_ && !view_->keptBetweenCommands()) hide();
     action_ = ProgressAction::None;
 }
 
@@ -72,3 +136,5 @@ void Progress::hide() {
     if (view_ && shown_) view_->hide();
     shown_ = false;
 }
+
+bool Progress::cancelPressed() { return view_ && view_->cancelPressed(); }

@@ -1,7 +1,8 @@
 // What the user sees of a long command when the script asks for it (PROGRESS of UPDATER):
-// once a command has run for about a second, what it does, the file at hand and the amount
-// done, drawn at most ten times a second: often enough to be seen moving, seldom enough to
-// cost the work nothing.
+// once a command has run for about a second, what it does, the file at hand, the amount done
+// of the whole where a walk has counted it, and the time left, drawn at most ten times a
+// second: often enough to be seen moving, seldom enough to cost the work nothing. And the
+// Cancel the user may press there, which the run asks about at its next file boundary.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +12,17 @@
 
 #include "os/progress_view.h"
 
-enum class ProgressAction { None, Copying, Moving, Deleting };
+enum class ProgressAction { None, Copying, Moving, Deleting, Checking, Waiting };
 
 // What a command of MODE `mode` is shown doing; None for one that shows nothing.
 ProgressAction progressActionOf(const char* mode);
 
 // "512 B", "1.5 KB", "20 MB", "3.1 GB": bytes as a person reads them.
 std::string bytesText(uint64_t bytes);
+
+// Thrown at a boundary between two changes once the user has confirmed a Cancel: the run
+// stops there as an answer that stops it does.
+struct RunCancelled {};
 
 class Progress {
 public:
@@ -31,19 +36,35 @@ public:
     bool started() const { return view_ != nullptr; }
 
     void beginCommand(ProgressAction action);
-    // One more file of the command done, `item` (of `bytes` copied) the last one.
+    // Adds to the whole the command will do, as a walk before the work counted it: with a
+    // whole, the drawing says how much of it is done, in percent and time left.
+    void addToWhole(uint64_t files, uint64_t bytes);
+    // One more file of the command done, `item` the last one: `bytes` of it beyond those that
+    // partDone told.
     void fileDone(const std::string& item, uint64_t bytes);
+    // `bytes` more of `item`, a file not done yet.
+    void partDone(const std::string& item, uint64_t bytes);
+    // A command that waits for `item` is still waiting.
+    void waiting(const std::string& item);
     void endCommand();
-    // A box stands alone on the screen: the drawing comes back with the command's next file.
+    // A box stands alone on the screen: the drawing comes back with the command's next step.
     void hide();
 
+    // Whether the user pressed Cancel since this was last asked.
+    bool cancelPressed();
+
 private:
+    void draw(const std::string& item);
+    std::string amounts(uint64_t elapsed, double fraction) const;
+    double fraction() const;  // of the whole done; negative without a whole
+
     std::unique_ptr<os::ProgressView> view_;
     Clock clock_;
     ProgressAction action_ = ProgressAction::None;
     uint64_t begun_ = 0, drawn_ = 0;
     bool shown_ = false;
-    uint64_t files_ = 0, bytes_ = 0;
+    uint64_t files_ = 0, bytes_ = 0, partBytes_ = 0;
+    uint64_t wholeFiles_ = 0, wholeBytes_ = 0;
 };
 
 // Begins the command's progress, and ends it however the command ends, by a throw too.

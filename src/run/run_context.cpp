@@ -77,6 +77,14 @@ void RunContext::showNotice(MessageId id, std::initializer_list<MessageArg> args
     (void)box(formatMessage(id, args), os::BoxIconInformation);  // a notice has only its OK
 }
 
+void RunContext::stopIfCancelled() {
+    if (!progress.cancelPressed()) return;
+    const MessageId question = journal.undoable() ? MessageId::CancelUndoes : MessageId::CancelKeeps;
+    // No is the default: a key pressed by chance goes on with the update.
+    const unsigned style = os::BoxYesNo | os::BoxIconQuestion | os::BoxDefaultSecond;
+    if (box(formatMessage(question), style) == os::AnswerYes) throw RunCancelled{};
+}
+
 int RunContext::box(const std::string& text, unsigned style) {
     const std::string shown = caption.forDisplay();
     logEvent(std::string(boxKind(style)) + " box [" + shown + "] " + text);

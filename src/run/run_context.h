@@ -87,6 +87,10 @@ struct RunContext {
     // Tells the user something the updater did of itself (message `id`, information icon).
     void showNotice(MessageId id, std::initializer_list<MessageArg> args = {});
 
+    // Where the user pressed Cancel in the progress window and answers Yes to the question
+    // it leads to, throws RunCancelled; called only between two changes, never inside one.
+    void stopIfCancelled();
+
     // One event in the log, when there is one.
     void logEvent(std::string_view event) { log.write(event); }
 

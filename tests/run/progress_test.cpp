@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "helpers/script_run.h"
 #include "run/messages.h"
@@ -19,17 +20,26 @@ struct Drawings {
     std::vector<os::ProgressLines> shown;
 };
 
+// As a window is, when `kept`: still up when a command ends. Cancel is pressed as the
+// drawing of `cancelAt` is shown.
 class RecordingView : public os::ProgressView {
 public:
-    explicit RecordingView(Drawings& drawings) : drawings_(drawings) {}
+    explicit RecordingView(Drawings& drawings, bool kept = false, std::string cancelAt = {})
+        : drawings_(drawings), kept_(kept), cancelAt_(std::move(cancelAt)) {}
     void show(const os::ProgressLines& lines) override {
         drawings_.events.push_back("show " + lines.item);
         drawings_.shown.push_back(lines);
+        if (!cancelAt_.empty() && lines.item.ends_with(cancelAt_)) pressed_ = true;
     }
     void hide() override { drawings_.events.push_back("hide"); }
+    bool keptBetweenCommands() const override { return kept_; }
+    bool cancelPressed() override { return std::exchange(pressed_, false); }
 
 private:
     Drawings& drawings_;
+    bool kept_;
+    std::string cancelAt_;
+    bool pressed_ = false;
 };
 
 // A progress drawn on a recording view, on a clock the test sets.
@@ -37,7 +47,9 @@ struct Recorded {
     Drawings drawings;
     uint64_t now = 0;
     Progress progress;
-    Recorded() { progress.start(std::make_unique<RecordingView>(drawings), [this] { return now; }); }
+    explicit Recorded(bool kept = false) {
+        progress.start(std::make_unique<RecordingView>(drawings, kept), [this] { return now; });
+    }
 };
 
 TEST(Progress, DrawnAfterASecondAtMostTenTimesASecondAndGoneForABox) {
@@ -100,6 +112,113 @@ TEST(Progress, TheLinesSayWhatIsDoneAndHowMuchOfThisCommand) {
     EXPECT_EQ(drawings.shown[0].percent, -1);
 }
 
+// With a whole counted: the percent (by bytes for a copy or a check, by files for the others),
+// the amounts of the whole and the time left, rounded up.
+TEST(Progress, WithAWholeTheLinesSayHowMuchOfItAndTheTimeLeft) {
+    struct Case {
+        ProgressAction action;
+        uint64_t wholeFiles, wholeBytes;
+        uint64_t bytes;  // of the one file done
+        uint64_t at;     // when it is done
+        int percent;
+        const char* left;  // empty: none told
+    } cases[] = {
+        {ProgressAction::Copying, 4, 4000, 1000, 2000, 25, "6"},
+        {ProgressAction::Copying, 4, 4000, 3000, 2000, 75, "1"},  // 667 ms: a whole second
+        {ProgressAction::Deleting, 4, 4000, 3000, 2000, 25, "6"},
+        {ProgressAction::Copying, 10, 100000, 1000, 60000, 1, "m99"},
+        {ProgressAction::Copying, 1, 10, 50, 2000, 100, ""},  // grown since the walk: full, no more
+        {ProgressAction::Checking, 2, 0, 0, 2000, 50, "2"},   // empty files: by files
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.action) << " " << c.bytes << " at " << c.at);
+        Recorded r;
+        r.progress.beginCommand(c.action);
+        r.progress.addToWhole(c.wholeFiles, c.wholeBytes);
+        r.now = c.at;
+        r.progress.fileDone("f", c.bytes);
+        ASSERT_EQ(r.drawings.shown.size(), 1u);
+        EXPECT_EQ(r.drawings.shown[0].percent, c.percent);
+        std::string amounts = formatMessage(MessageId::ProgressDoneOfWhole,
+                                            {"1", std::to_string(c.wholeFiles), bytesText(c.bytes), bytesText(c.wholeBytes)});
+        const std::string left = c.left;
+        if (!left.empty())
+            amounts += "\u3000" + (left[0] == 'm' ? formatMessage(MessageId::ProgressMinutesLeft, {left.substr(1)})
+                                                  : formatMessage(MessageId::ProgressSecondsLeft, {left}));
+        EXPECT_EQ(r.drawings.shown[0].amounts, amounts);
+    }
+}
+
+// A check reads a file in parts: each part moves the drawing, and the file counts once.
+TEST(Progress, PartsOfAFileMoveTheDrawing) {
+    Recorded r;
+    r.progress.beginCommand(progressActionOf("CRC"));
+    r.progress.addToWhole(1, 1000);
+    r.now = 1000;
+    r.progress.partDone("big", 250);
+    r.now = 1100;
+    r.progress.partDone("big", 750);
+    r.now = 1200;
+    r.progress.fileDone("big", 0);
+    ASSERT_EQ(r.drawings.shown.size(), 3u);
+    EXPECT_EQ(r.drawings.shown[0].percent, 25);
+    EXPECT_EQ(r.drawings.shown[1].percent, 100);
+    EXPECT_EQ(r.drawings.shown[2].amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "1000 B", "1000 B"}));
+}
+
+// A window stays up when a command ends and the next draws on it at once; a terminal line
+// goes, and the next command is drawn only after its own second.
+TEST(Progress, OnlyAWindowStaysBetweenCommands) {
+    for (const bool kept : {true, false}) {
+        Recorded r(kept);
+        r.progress.beginCommand(ProgressAction::Copying);
+        r.now = 1000;
+        r.progress.fileDone("a", 0);
+        r.progress.endCommand();
+        r.progress.beginCommand(ProgressAction::Waiting);
+        r.now = 1500;
+        r.progress.waiting("app.exe");
+        r.progress.endCommand();
+        const std::vector<std::string> expected =
+            kept ? std::vector<std::string>{"show a", "show app.exe"} : std::vector<std::string>{"show a", "hide"};
+        EXPECT_EQ(r.drawings.events, expected) << kept;
+        if (kept) {
+            EXPECT_EQ(r.drawings.shown[1].action, formatMessage(MessageId::ProgressWaiting));
+            EXPECT_EQ(r.drawings.shown[1].amounts, "");
+            EXPECT_EQ(r.drawings.shown[1].percent, -1);
+        }
+    }
+}
+
+// Cancel pressed while the second file is drawn: the question comes before the next change,
+// default No; Yes stops the run there, what was copied staying (no undo in this run), and the
+// log says so; No lets the command finish.
+TEST(Progress, ACancelAsksAndYesStopsTheRunBeforeTheNextFile) {
+    for (const int answer : {os::AnswerYes, os::AnswerNo}) {
+        SCOPED_TRACE(answer);
+        ScriptRun run("[Copy]\nMODE=COPY\nFROM=<Src>\\new\\*.txt\nTO=<Src>\\app\\\n"
+                      "[Box]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=done\nISABORT=0,0\n");
+        std::filesystem::create_directories(nativePath(run.path("new")));
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) writeFile(run.path("new\\") + name, "12345");
+        ASSERT_TRUE(run.context().log.open(run.path("run.log")));
+        Drawings drawings;
+        uint64_t now = 0;
+        run.context().progress.start(std::make_unique<RecordingView>(drawings, true, "b.txt"),
+                                     [&] { return now += 500; });
+        EXPECT_EQ(run.run("Copy,Box", {answer}), answer == os::AnswerNo);
+        ASSERT_GE(run.boxes().size(), 1u);
+        EXPECT_EQ(run.boxes()[0].text, formatMessage(MessageId::CancelKeeps));
+        EXPECT_EQ(run.boxes()[0].style, os::BoxYesNo | os::BoxIconQuestion | os::BoxDefaultSecond);
+        EXPECT_EQ(run.boxes().size(), answer == os::AnswerYes ? 1u : 2u);
+        EXPECT_TRUE(fileExists(run.path("app\\b.txt")));
+        EXPECT_EQ(fileExists(run.path("app\\c.txt")), answer == os::AnswerNo);
+        EXPECT_EQ(run.context().outcome == RunOutcome::StoppedByAnswer, answer == os::AnswerYes);
+        const std::string log = readFile(run.path("run.log"));
+        EXPECT_EQ(log.find("[Copy] COPY cancelled by the user, the run stops") != std::string::npos,
+                  answer == os::AnswerYes);
+    }
+}
+
 TEST(Progress, BytesAsAPersonReadsThem) {
     const std::pair<uint64_t, const char*> cases[] = {
         {0, "0 B"},         {1023, "1023 B"},     {1024, "1.0 KB"},         {1536, "1.5 KB"},
@@ -128,7 +247,9 @@ TEST(Progress, ACopyTellsEachFileItMakes) {
         ASSERT_TRUE(run.run("Copy,Box"));
         EXPECT_EQ(drawings.events, (std::vector<std::string>{"show " + run.path("app\\b.txt"),
                                                              "show " + run.path("app\\c.txt"), "hide"}));
-        EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDone, {"3", "15 B"}));
+        // The walk before the copy counted the whole: all of it done, no time left to tell.
+        EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"3", "3", "15 B", "15 B"}));
+        EXPECT_EQ(drawings.shown.back().percent, 100);
         EXPECT_EQ(run.boxes().size(), 1u);
     }
 }

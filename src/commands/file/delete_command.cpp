@@ -5,6 +5,7 @@
 #include "commands/file/delete_command.h"
 
 #include "commands/file/file_actions.h"
+#include "commands/file/progress_whole.h"
 #include "commands/file/walker.h"
 #include "run/item_loop.h"
 #include "run/path_tests.h"
@@ -90,6 +91,7 @@ std::unique_ptr<Command> loadDeleteCommand(RunContext& run, const Text& section)
 bool executeDeleteCommand(RunContext& run, Command& record) {
     auto& command = static_cast<DeleteCommand&>(record);
     const ItemList items(command.file);
+    countWhole(run, items, items.count(), true);
     return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text& item = items[i];
         return run.succeeded(deleteItem(run, item), MessageId::DeleteFailed, {item});

@@ -141,6 +141,7 @@ os::Result FileActions::findReplaceable(const os::Directory& in, const std::stri
 }
 
 os::Result FileActions::createDirectory(const os::Directory& in, const std::string& name) {
+    run_.stopIfCancelled();
     os::Result made = makeInPlace(in, name, false, false, [&](const std::string& as) { return in.createChild(as); });
     if (!made) return made;
     // What an undoable run puts inside is recorded by the path the folder has now: that name
@@ -154,6 +155,7 @@ os::Result FileActions::createDirectory(const os::Directory& in, const std::stri
 }
 
 os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry& entry) {
+    run_.stopIfCancelled();
     Journal& journal = run_.journal;
     os::Result removed;
     if (journal.undoable()) {
@@ -197,6 +199,7 @@ os::Result FileActions::removeDirectory(const os::Directory& in, const std::stri
 }
 
 os::Result FileActions::setAside(const os::Directory& in, const os::FoundEntry& entry) {
+    run_.stopIfCancelled();
     if (os::Result set = retried([&] { return run_.journal.setAside(in, entry.name); }); !set)
         return toldAbout(set, in.pathOf(unseen()), in.pathOf(entry.name));
     if (os::isDirectoryWord(entry.attributes)) {
@@ -250,6 +253,12 @@ os::Result FileActions::writeFile(const os::Directory& in, const std::string& na
 
 os::Result FileActions::copy(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                              const std::string& toName, bool* created) {
+    run_.stopIfCancelled();
+    return copyFile(from, source, to, toName, created);
+}
+
+os::Result FileActions::copyFile(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
+                                 const std::string& toName, bool* created) {
     bool replacing = false;
     if (os::Result found = findReplaceable(to, toName, replacing); !found)
         return withBothPaths(found, to.pathOf(toName), from.pathOf(source.name));
@@ -286,6 +295,7 @@ os::Result FileActions::removeAfterCopy(const os::Directory& from, const os::Fou
 
 os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                              const std::string& toName, bool replace) {
+    run_.stopIfCancelled();
     Journal& journal = run_.journal;
     const std::string origin = from.pathOf(source.name);
     const std::string target = to.pathOf(toName);
@@ -324,7 +334,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     // Another volume: the copy first, then the original. A directory does not cross.
     if (os::isDirectoryWord(source.attributes)) return moved;
     bool created = false;
-    const os::Result copied = replace ? copy(from, source, to, toName, &created)
+    const os::Result copied = replace ? copyFile(from, source, to, toName, &created)
                                       : makeInPlace(to, toName, false, false, [&](const std::string& as) {
                                             return from.copyTo(source.name, to, as, true);
                                         });

@@ -4,7 +4,8 @@
 // recorded in the run's journal first (so that a run can be undone), counted, and logged.
 // In a run that can be undone, whatever the run makes is made under a name of its own first
 // and recorded with its identity before it takes its place, so that an undo can tell it from
-// anything else that comes to stand there.
+// anything else that comes to stand there. A Cancel the user confirmed stops the run before
+// a change begins (RunCancelled), never inside one.
 #pragma once
 
 #include <cstdint>
@@ -78,6 +79,9 @@ private:
     // nothing has that name, a failure for any other answer than that or a replaceable entry.
     os::Result findReplaceable(const os::Directory& in, const std::string& name, bool& replacing);
     os::Result removeAfterCopy(const os::Directory& from, const os::FoundEntry& source);
+    // copy, inside a change that began already (a move to another volume): no Cancel is asked.
+    os::Result copyFile(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
+                        const std::string& toName, bool* created);
     void log(const std::string& event);
     // One more file of the command done, for its progress; the path is made only where a
     // progress is drawn, as every file of a tree passes here.

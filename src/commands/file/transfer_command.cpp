@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/file/file_actions.h"
+#include "commands/file/progress_whole.h"
 #include "run/item_loop.h"
 #include "commands/file/make_dir_command.h"
 #include "commands/file/walker.h"
@@ -167,6 +168,7 @@ bool executeTransferCommand(RunContext& run, Command& record, const TransferKind
     auto& transfer = static_cast<TransferCommand&>(record);
     const ItemList froms(transfer.from);
     const ItemList tos(transfer.to);
+    countWhole(run, froms, froms.count(), true);
     return forEachItem(run, transfer, transfer.from, "FROM", [&](int i) {
         const Text& from = froms[i];
         const Text& to = tos[i];

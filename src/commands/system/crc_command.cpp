@@ -2,6 +2,7 @@
 // shows boxes.
 #include "commands/system/crc_command.h"
 
+#include "commands/file/progress_whole.h"
 #include "text/crc32.h"
 #include "os/dialog.h"
 #include "os/file_data.h"
@@ -43,11 +44,18 @@ bool executeCrcCommand(RunContext& run, Command& record) {
     ByteBuffer block;
     const ItemList files(check.file);
     const ItemList crcs(check.crc);
+    countWhole(run, files, count, false);
+    Progress& progress = run.progress;
     for (int i = 0; i < count; ++i) {
         const Text& file = files[i];
         const Text& expected = crcs[i];
         uint32_t crc = 0;
-        const bool read = fileCrc32(file, block, crc).ok();
+        // A check changes nothing: a Cancel may stop the run between two files.
+        run.stopIfCancelled();
+        const bool read = progress.started()
+                              ? fileCrc32(file, block, crc, [&](size_t got) { progress.partDone(file.str(), got); }).ok()
+                              : fileCrc32(file, block, crc).ok();
+        progress.fileDone(file.str(), 0);
         if (expected.empty()) {
             if (!read) {
                 showUnreadable(run, check.section, file);
@@ -68,7 +76,7 @@ bool executeCrcCommand(RunContext& run, Command& record) {
     return true;
 }
 
-os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc) {
+os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc, const std::function<void(size_t bytes)>& read) {
     os::ExclusiveFile file(path.str());
     if (!file.isOpen()) return file.opened();
     if (block.size() != blockSize && !block.reserve(blockSize))
@@ -81,6 +89,7 @@ os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc) {
         if (got == 0) break;
         value = crc32(block.data(), got, value);
         empty = false;
+        if (read) read(got);
     }
     // An empty file has nothing to check: the whole-file read it stands for would fail.
     if (empty) return os::Result::fail(os::Operation::Read, path.str(), os::EmptyFile);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "os/result.h"
 #include "run/byte_buffer.h"
@@ -19,5 +20,6 @@ bool executeCrcCommand(RunContext& run, Command& record);
 
 // The CRC-32 of a whole file, read block by block through `block` (which keeps its size
 // between files). False when the file cannot be opened (also when it is open elsewhere),
-// cannot be read, or is empty.
-os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc);
+// cannot be read, or is empty. `read`, when given, hears of every block read.
+os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc,
+                     const std::function<void(size_t bytes)>& read = nullptr);

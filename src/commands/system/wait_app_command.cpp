@@ -22,7 +22,17 @@ bool executeWaitAppCommand(RunContext& run, Command& record) {
         // -1 reaches the system as 0xFFFFFFFF, its value for no limit.
         const auto limit = static_cast<uint32_t>(ticks[i].toInt());
         const uint32_t id = findProcess(apps[i]);
-        if (id != 0) os::waitForProcess(id, limit);
+        if (id == 0) continue;
+        // However the wait ends, the command goes on: a program not waited for is passed over.
+        if (!run.progress.started()) {
+            (void)os::waitForProcess(id, limit);  // see above
+            continue;
+        }
+        // Drawn, the wait says which program it waits for, and hears a Cancel.
+        (void)os::waitForProcess(id, limit, [&] {  // see above
+            run.progress.waiting(apps[i].str());
+            run.stopIfCancelled();
+        });
     }
     wait.result = true;
     return true;

@@ -99,15 +99,18 @@ bool processGone(uint32_t id) {
     return (detail::sys::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) || hasEnded(id);
 }
 
-WaitOutcome waitOnDescriptor(int fd, uint32_t limitMs) {
+WaitOutcome waitOnDescriptor(int fd, uint32_t limitMs, const std::function<void()>& stillWaiting) {
     const Deadline deadline(limitMs);
     for (;;) {
         pollfd entry{fd, POLLIN, 0};
-        const int timeout = pollTimeout(deadline);
+        int timeout = pollTimeout(deadline);
+        if (stillWaiting && (timeout < 0 || timeout > static_cast<int>(StillWaitingEveryMs)))
+            timeout = static_cast<int>(StillWaitingEveryMs);
         const int ready = detail::sys::poll(&entry, 1, timeout);
         if (ready > 0) return WaitOutcome::Ended;
         if (ready < 0 && errno != EINTR) return WaitOutcome::Failed;
         if (ready == 0 && !deadline.forever() && deadline.remainingMs() == 0) return WaitOutcome::TimedOut;
+        if (ready == 0 && stillWaiting) stillWaiting();
     }
 }
 
@@ -224,13 +227,18 @@ bool sameExecutable(const std::string& a, const std::string& b) { return ascii::
 
 namespace detail {
 
-WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs) {
+WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting) {
     if (processGone(id)) return WaitOutcome::NotOpened;
     const Deadline deadline(limitMs);
     long long step = 1;
-    for (;;) {
+    for (long long waited = 0;; waited += step) {
         if (processGone(id)) return WaitOutcome::Ended;
         if (!deadline.forever() && deadline.remainingMs() == 0) return WaitOutcome::TimedOut;
+        // The pauses, not a clock, count the time to tell: near enough for a progress line.
+        if (stillWaiting && waited >= StillWaitingEveryMs) {
+            waited = 0;
+            stillWaiting();
+        }
         const long long pause = deadline.forever() ? step : std::min(step, deadline.remainingMs());
         const timespec delay{static_cast<time_t>(pause / 1000), static_cast<long>(pause % 1000) * 1000000};
         nanosleep(&delay, nullptr);
@@ -240,10 +248,10 @@ WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs) {
 
 }  // namespace detail
 
-WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
+WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting) {
     detail::Descriptor fd(detail::sys::pidfdOpen(static_cast<pid_t>(id)));
-    if (!fd.valid()) return errno == ENOSYS ? detail::waitByLooking(id, limitMs) : WaitOutcome::NotOpened;
-    return waitOnDescriptor(fd.get(), limitMs);
+    if (!fd.valid()) return errno == ENOSYS ? detail::waitByLooking(id, limitMs, stillWaiting) : WaitOutcome::NotOpened;
+    return waitOnDescriptor(fd.get(), limitMs, stillWaiting);
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,

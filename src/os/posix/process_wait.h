@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "os/process.h"
 
@@ -10,6 +11,6 @@ namespace os::detail {
 
 // Looks every few milliseconds whether the process has ended: without a process file
 // descriptor nothing else tells a process that is not our child when another one ends.
-WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs);
+WaitOutcome waitByLooking(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting = nullptr);
 
 }  // namespace os::detail

@@ -106,13 +106,28 @@ bool sameExecutable(const std::string& a, const std::string& b) {
     return lstrcmpiW(detail::widen(a).c_str(), detail::widen(b).c_str()) == 0;
 }
 
-WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs) {
+WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting) {
     const Handle process(sys::OpenProcess(SYNCHRONIZE | STANDARD_RIGHTS_REQUIRED, FALSE, id));
     if (!process.valid()) return WaitOutcome::NotOpened;
-    switch (sys::WaitForSingleObject(process.get(), limitMs)) {
-        case WAIT_OBJECT_0: return WaitOutcome::Ended;
-        case WAIT_TIMEOUT: return WaitOutcome::TimedOut;
-        default: return WaitOutcome::Failed;
+    const bool forever = limitMs == INFINITE;
+    const ULONGLONG end = GetTickCount64() + limitMs;
+    for (;;) {
+        // One wait on the one handle opened: a slice never waits on a process that took the
+        // number of one that ended.
+        DWORD slice = limitMs;
+        if (stillWaiting) {
+            const ULONGLONG now = GetTickCount64();
+            const ULONGLONG left = forever ? StillWaitingEveryMs : (end > now ? end - now : 0);
+            slice = static_cast<DWORD>(left < StillWaitingEveryMs ? left : StillWaitingEveryMs);
+        }
+        switch (sys::WaitForSingleObject(process.get(), slice)) {
+            case WAIT_OBJECT_0: return WaitOutcome::Ended;
+            case WAIT_TIMEOUT:
+                if (!stillWaiting || (!forever && GetTickCount64() >= end)) return WaitOutcome::TimedOut;
+                stillWaiting();
+                break;
+            default: return WaitOutcome::Failed;
+        }
     }
 }
 
