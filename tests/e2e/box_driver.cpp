@@ -4,14 +4,16 @@
 // Usage: box_driver.exe [--timeout SECONDS] [--answers a,b,...] [--cwd DIR]
 //                       [--arguments TEXT] -- PROGRAM [ARG...]
 //        box_driver.exe [--timeout SECONDS] --jobs FILE
-// Answers are ok, cancel, yes, no, abort, retry, ignore or default, one per box in order; a
-// box beyond the list, or one without the button asked for, gets its default button.
+// Answers are ok, cancel, yes, no, abort, retry, ignore, default or leave (press nothing: for a
+// progress window, which goes by itself), one per box in order; a box beyond the list, or one
+// without the button asked for, gets its default button. A progress window (a dialog with a
+// progress bar) is reported as a box whose text is its lines, one per line.
 // The command line is PROGRAM quoted, then TEXT as it stands, or else each ARG quoted.
 // A job file (UTF-8) runs one program after the other, one per line:
 // DIR <tab> ANSWERS <tab> TEXT <tab> PROGRAM. Under Wine every start of this driver costs
 // seconds, so the tests hand it all their runs at once.
 // Output, UTF-8, one JSON object per line, each with its job's number ("job", from 0): one
-// per box, then {"exit_code": N}, or {"error": "..."} when the program could not be started
+// per box (with "after_ms", its time since the start), then {"exit_code": N}, or {"error": "..."} when the program could not be started
 // or outlived its SECONDS (default 30).
 #include <windows.h>
 
@@ -137,6 +139,8 @@ struct Box {
     HWND textControl = nullptr;
     HWND iconControl = nullptr;
     std::vector<std::pair<int, HWND>> buttons;  // visible ones, in creation order
+    std::vector<HWND> lines;                    // visible text statics, in creation order
+    bool progress = false;                      // it holds a progress bar
 };
 
 BOOL CALLBACK collectChild(HWND child, LPARAM context) {
@@ -149,6 +153,9 @@ BOOL CALLBACK collectChild(HWND child, LPARAM context) {
         // The message box's text is the static with id 0xFFFF; any other static is only
         // taken when that one is missing.
         if (id == 0xFFFF || box.textControl == nullptr) box.textControl = child;
+        if (IsWindowVisible(child)) box.lines.push_back(child);
+    } else if (lstrcmpiW(className(child).c_str(), L"msctls_progress32") == 0) {
+        box.progress = true;
     } else if (lstrcmpiW(className(child).c_str(), L"Button") == 0 && IsWindowVisible(child)) {
         box.buttons.emplace_back(id, child);
     }
@@ -325,7 +332,7 @@ bool parseAnswers(const std::wstring& list, std::vector<std::string>& answers) {
     if (list.empty()) return true;
     for (const std::wstring& item : split(list, L',')) {
         const std::string answer = toUtf8(item);
-        if (answer != "default" && buttonId(answer) == 0) return false;
+        if (answer != "default" && answer != "leave" && buttonId(answer) == 0) return false;
         answers.push_back(answer);
     }
     return true;
@@ -421,7 +428,12 @@ bool parseOptions(int argc, wchar_t** argv, std::vector<Job>& jobs, DWORD& timeo
 // Reads the box, presses the button for `answer` and returns the report line.
 std::string answerBox(const Box& box, const std::string& answer, ULONGLONG iconDeadline, HANDLE process) {
     std::string line = "\"caption\": " + jsonString(toUtf8(windowText(box.window)));
-    line += ", \"text\": " + jsonString(box.textControl ? toUtf8(windowText(box.textControl)) : "");
+    std::string text = box.textControl ? toUtf8(windowText(box.textControl)) : "";
+    if (box.progress) {
+        text.clear();
+        for (HWND control : box.lines) text += (text.empty() ? "" : "\n") + toUtf8(windowText(control));
+    }
+    line += ", \"text\": " + jsonString(text);
     line += ", \"buttons\": [";
     bool first = true;
     for (const auto& [id, button] : box.buttons) {
@@ -447,6 +459,7 @@ std::string answerBox(const Box& box, const std::string& answer, ULONGLONG iconD
         line += ", \"icon\": " + jsonString(icon.empty() ? "unknown" : icon);
     }
 
+    if (answer == "leave") return line + ", \"pressed\": null";
     int pressId = answer == "default" ? defaultId : buttonId(answer);
     HWND pressButton = nullptr;
     for (const auto& [id, button] : box.buttons)
@@ -485,7 +498,8 @@ JobEnd runJob(size_t number, const Job& job, DWORD timeoutSeconds) {
     }
     CloseHandle(child.hThread);
 
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds) * 1000;
+    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG deadline = started + static_cast<ULONGLONG>(timeoutSeconds) * 1000;
     size_t nextAnswer = 0;
     std::set<HWND> pressed;  // boxes answered but perhaps not yet gone
     JobEnd end = JobEnd::exited;
@@ -508,7 +522,9 @@ JobEnd runJob(size_t number, const Job& job, DWORD timeoutSeconds) {
             const std::string answer = nextAnswer < job.answers.size() ? job.answers[nextAnswer] : "default";
             ++nextAnswer;
             const ULONGLONG iconDeadline = GetTickCount64() + iconPaintMilliseconds;
-            emitLine(tag + answerBox(box, answer, iconDeadline < deadline ? iconDeadline : deadline, child.hProcess) + "}");
+            const std::string after = ", \"after_ms\": " + std::to_string(GetTickCount64() - started);
+            emitLine(tag + answerBox(box, answer, iconDeadline < deadline ? iconDeadline : deadline, child.hProcess) +
+                     after + "}");
             pressed.insert(window);
         }
     }

@@ -18,6 +18,11 @@ add_executable(updater-rights-seam WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/main/${
                ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/rights_seam.cpp ${UPDATER_RESOURCES})
 target_link_libraries(updater-rights-seam PRIVATE updater_core)
 
+# The updater with calls of one name slowed by a file beside it: a copy that lasts seconds.
+add_executable(updater-throttle-seam WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/src/main/${OS_DIR}/updater_main.cpp
+               ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/throttle_seam.cpp ${UPDATER_RESOURCES})
+target_link_libraries(updater-throttle-seam PRIVATE updater_core)
+
 # Scenarios of one Windows build alone (what a 32-bit program sees on 64-bit Windows) name it.
 if(NOT CMAKE_CROSSCOMPILING)
   set(E2E_VARIANT posix)

@@ -10,25 +10,20 @@
 
 #include "os/rights.h"
 #include "os/system.h"
+#include "tests/e2e/seam_file.h"
 #include "text/script_path.h"
 
 namespace {
 
 #ifdef _WIN32
 constexpr os::ErrorCode accessDenied = 5;  // ERROR_ACCESS_DENIED
-std::string onThisSystem(const std::string& path) { return path; }
 #else
 constexpr os::ErrorCode accessDenied = EACCES;
-std::string onThisSystem(std::string path) {
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
 #endif
 
 struct RightsFromFile {
     RightsFromFile() {
-        std::ifstream in(onThisSystem(paths::join(paths::parentOf(os::modulePath()), "rights-seam.txt")));
+        std::ifstream in(seamFile("rights-seam.txt"));
         if (!in) return;
         bool elevated = true;
         std::vector<std::string> refused;

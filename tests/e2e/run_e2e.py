@@ -32,7 +32,12 @@ STYLES = {
     "information": (["ok"], "ok", "information"),
     "warning": (["yes", "no"], "no", "warning"),
     "question": (["yes", "no"], "yes", "question"),
+    "question_default_no": (["yes", "no"], "no", "question"),
+    # The progress window (PROGRESS=1, Windows only): its lines, its Cancel; it appears only
+    # after the command has run for a second.
+    "progress": (["cancel"], "cancel", "none"),
 }
+PROGRESS_APPEARS_AFTER_MS = 1000
 
 SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "working_dir", "script", "crlf",
                  "script_encoding", "platforms", "locales", "files", "dirs", "programs", "planted_dlls",
@@ -40,7 +45,7 @@ SCENARIO_KEYS = {"name", "about", "command_line", "caption", "updater_dir", "wor
                  "windows_files"}
 LOG_KEYS = {"file", "lines"}
 LINK_KEYS = {"target", "working_dir", "arguments", "show"}
-BOX_KEYS = {"caption", "text", "message", "args", "style", "answer", "failed", "reason"}
+BOX_KEYS = {"caption", "text", "message", "args", "style", "answer", "failed", "reason", "pattern"}
 
 # The lines a failure adds below its message: the file that failed (where the message does not
 # name it), and the reason. A reason given as true may be any text: the system's own words
@@ -193,8 +198,10 @@ def check_scenario(topic, scenario):
         unknown = set(box) - BOX_KEYS
         if unknown:
             raise ScenarioError(f"{where}: unknown box keys {sorted(unknown)}")
-        if ("text" in box) == ("message" in box):
-            raise ScenarioError(f"{where}: a box needs exactly one of text and message")
+        if sum(key in box for key in ("text", "message", "pattern")) != 1:
+            raise ScenarioError(f"{where}: a box needs exactly one of text, message and pattern")
+        if ("pattern" in box) != (box.get("style") == "progress"):
+            raise ScenarioError(f"{where}: a progress window, and it alone, is matched by a pattern")
         if "failed" in box and "reason" not in box:
             raise ScenarioError(f"{where}: a failed path comes with its reason")
         if "message" not in box and "style" not in box:
@@ -202,7 +209,7 @@ def check_scenario(topic, scenario):
         if box.get("style", "error") not in STYLES:
             raise ScenarioError(f"{where}: unknown style {box['style']!r}")
         answer = box.get("answer", "default")
-        if answer != "default" and answer not in STYLES[box.get("style", "error")][0]:
+        if answer not in ("default", "leave") and answer not in STYLES[box.get("style", "error")][0]:
             raise ScenarioError(f"{where}: the answer {answer!r} is not a button of that box")
         if "caption" not in box and "caption" not in scenario:
             raise ScenarioError(f"{where}: a box without a caption, and no scenario caption")
@@ -216,7 +223,9 @@ def expected_boxes(scenario, places, messages):
 def expected_boxes_of_one_run(scenario, places, messages):
     boxes = []
     for box in scenario["boxes"]:
-        if "message" in box:
+        if "pattern" in box:
+            text = box["pattern"]
+        elif "message" in box:
             if box["message"] not in messages:
                 raise ScenarioError(f"no message {box['message']} in the catalogue")
             text = format_message(messages[box["message"]], substitute(box.get("args", []), places))
@@ -236,6 +245,7 @@ def expected_boxes_of_one_run(scenario, places, messages):
             "default": default,
             "icon": icon,
             "answer": box.get("answer", "default"),
+            "pattern": "pattern" in box,
         })
     return boxes
 
@@ -442,18 +452,28 @@ def prepare(build, run, messages):
 
 
 def any_reason(expected, shown):
-    """Shown boxes with the reason line left free where the scenario leaves it so."""
+    """Shown boxes with the reason line left free where the scenario leaves it so, and a
+    progress window's lines as its pattern where they match it."""
     shown = [dict(box) for box in shown]
     for want, got in zip(expected, shown):
         if want["text"].endswith(ANY_REASON) and isinstance(got.get("text"), str):
             got["text"] = re.sub(re.escape(REASON_LABEL) + r".+$", ANY_REASON, got["text"])
+        if want["pattern"] and isinstance(got.get("text"), str) and re.fullmatch(want["text"], got["text"], re.S):
+            got["text"] = want["text"]
     return shown
+
+
+def early_progress(expected, shown):
+    """A progress window shown before its command had run for a second."""
+    return [f"box {n}: the progress window appeared after {got['after_ms']} ms"
+            for n, (want, got) in enumerate(zip(expected, shown), 1)
+            if want["pattern"] and got.get("after_ms", PROGRESS_APPEARS_AFTER_MS) < PROGRESS_APPEARS_AFTER_MS]
 
 
 def check(build, run):
     observed = run.observed
     observed["boxes"] = any_reason(run.expected, observed["boxes"])
-    failures = list(observed["problems"])
+    failures = list(observed["problems"]) + early_progress(run.expected, observed["boxes"])
     want_lines = describe_boxes(run.expected, build.shows_icons)
     got_lines = describe_boxes(observed["boxes"], build.shows_icons)
     if want_lines != got_lines:
