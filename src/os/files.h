@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -167,8 +168,11 @@ public:
     // A new file `toName` in `to` with the contents, attribute word and last-write time of
     // file `name` (a link: a new link to the same place). Anything at `toName` makes it
     // fail; a copy that fails part-way leaves nothing behind. With `durable` the copy is on
-    // the disk itself before this returns, not only with the system.
-    Result copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable = false) const;
+    // the disk itself before this returns, not only with the system. `copied`, when given,
+    // hears of the bytes written as the copy goes (it must not throw).
+    using CopyProgress = std::function<void(uint64_t bytes)>;
+    Result copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable = false,
+                  const CopyProgress& copied = nullptr) const;
     // The file `name` on the disk itself (a link: nothing to do).
     Result syncFile(const std::string& name) const;
     // The attributes of the entry `name` (a file or a directory) on the disk; where the file

@@ -64,7 +64,8 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<vo
 // (os/rights.h), which asks the user, when `mayAskForRights`; declining fails the start, and
 // without it the refusal is the failure. A program that could not be started fails with
 // Operation::Start; one that started but whose wait did not succeed, with Operation::Wait.
+// `stillWaiting` is called during a wait for the end as waitForProcess calls it.
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd, bool mayAskForRights);
+                    bool untilEnd, bool mayAskForRights, const std::function<void()>& stillWaiting = nullptr);
 
 }  // namespace os

@@ -22,9 +22,10 @@ Result mayWriteIn(const std::string& directory, DirectoryChange change) {
 }
 
 Result startElevated(const std::string& program, const std::string& parameters, const std::string& directory,
-                     bool untilEnd, uint32_t* exitCode) {
+                     bool untilEnd, uint32_t* exitCode, const std::function<void()>& stillWaiting) {
+    // The seam's start is over at once: it has no wait to tell of.
     if (current().startElevated) return current().startElevated(program, parameters, directory, untilEnd, exitCode);
-    return detail::platformStartElevated(program, parameters, directory, untilEnd, exitCode);
+    return detail::platformStartElevated(program, parameters, directory, untilEnd, exitCode, stillWaiting);
 }
 
 std::string pathSeenElevated(const std::string& path) {

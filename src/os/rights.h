@@ -29,10 +29,11 @@ Result mayWriteIn(const std::string& directory, DirectoryChange change);
 // Starts `program` with administrator rights, with `parameters` and `directory` as its
 // current directory, and waits for its end (`untilEnd`) or until it is ready for input,
 // as startProcess does. Where it waited for the end, `exitCode` receives the program's exit
-// code. A declined consent prompt fails with the system's "cancelled" (1223 on Windows);
-// POSIX, which has no consent prompt of its own, refuses with NoWayToElevate.
+// code; `stillWaiting` is called meanwhile as waitForProcess calls it. A declined consent
+// prompt fails with the system's "cancelled" (1223 on Windows); POSIX, which has no consent
+// prompt of its own, refuses with NoWayToElevate.
 Result startElevated(const std::string& program, const std::string& parameters, const std::string& directory,
-                     bool untilEnd, uint32_t* exitCode = nullptr);
+                     bool untilEnd, uint32_t* exitCode = nullptr, const std::function<void()>& stillWaiting = nullptr);
 
 // `path` as a program started with administrator rights reaches it: the elevated session
 // does not see the user's mapped drives, so a path on one is given by the share's own name

@@ -13,7 +13,7 @@ namespace os::detail {
 bool platformIsElevated();
 Result platformMayWriteIn(const std::string& directory, DirectoryChange change);
 Result platformStartElevated(const std::string& program, const std::string& parameters, const std::string& directory,
-                             bool untilEnd, uint32_t* exitCode);
+                             bool untilEnd, uint32_t* exitCode, const std::function<void()>& stillWaiting);
 bool platformIsDeclined(ErrorCode error);
 std::string platformPathSeenElevated(const std::string& path);
 

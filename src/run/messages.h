@@ -62,6 +62,7 @@ enum class MessageId : int {
     ProgressMinutesLeft = 46,
     ProgressChecking = 47,
     ProgressWaiting = 48,
+    ProgressWaitingForLaunched = 51,
     // Cancel pressed: whether to stop, with what stopping leaves.
     CancelUndoes = 49,
     CancelKeeps = 50,

@@ -16,6 +16,7 @@ ProgressAction progressActionOf(const char* mode) {
         {"DELETE", ProgressAction::Deleting},
         {"CRC", ProgressAction::Checking},
         {"WAITAPP", ProgressAction::Waiting},
+        {"LAUNCH", ProgressAction::WaitingForLaunched},  // drawn only while it waits for a program's end
     };
     for (const auto& a : actions)
         if (std::strcmp(a.mode, mode) == 0) return a.action;
@@ -45,6 +46,7 @@ MessageId actionMessage(ProgressAction action) {
     case ProgressAction::Deleting: return MessageId::ProgressDeleting;
     case ProgressAction::Checking: return MessageId::ProgressChecking;
     case ProgressAction::Waiting: return MessageId::ProgressWaiting;
+    case ProgressAction::WaitingForLaunched: return MessageId::ProgressWaitingForLaunched;
     default: return MessageId::ProgressCopying;
     }
 }
@@ -78,7 +80,8 @@ void Progress::addToWhole(uint64_t files, uint64_t bytes) {
 void Progress::fileDone(const std::string& item, uint64_t bytes) {
     if (!view_ || action_ == ProgressAction::None) return;
     ++files_;
-    bytes_ += partBytes_ + bytes;
+    // The parts told of it are the file, as far as they went.
+    bytes_ += bytes > partBytes_ ? bytes : partBytes_;
     partBytes_ = 0;
     draw(item);
 }
@@ -105,7 +108,7 @@ double Progress::fraction() const {
 }
 
 std::string Progress::amounts(uint64_t elapsed, double fraction) const {
-    if (action_ == ProgressAction::Waiting) return {};
+    if (action_ == ProgressAction::Waiting || action_ == ProgressAction::WaitingForLaunched) return {};
     if (fraction < 0) return formatMessage(MessageId::ProgressDone, {std::to_string(files_), bytesText(bytes_)});
     std::string text = formatMessage(MessageId::ProgressDoneOfWhole,
                                      {std::to_string(files_), std::to_string(wholeFiles_),
@@ -121,8 +124,15 @@ void Progress::draw(const std::string& item) {
     if (!shown_ && time - begun_ < appearAfterMs) return;
     if (shown_ && time - drawn_ < redrawEveryMs) return;
     const double done = fraction();
-    view_->show({formatMessage(actionMessage(action_)), item, amounts(time - begun_, done),
-                 done < 0 ? -1 : static_cast<int>(done * 100)});
+    try {
+        view_->show({formatMessage(actionMessage(action_)), item, amounts(time - begun_, done),
+                     done < 0 ? -1 : static_cast<int>(done * 100)});
+    } catch (...) {
+        // A drawing that cannot be made (no memory, no thread for the window) changes nothing
+        // of the work, which may be in the middle of a file: it is tried again at the next.
+        drawn_ = time;
+        return;
+    }
     drawn_ = time;
     shown_ = true;
 }

@@ -12,7 +12,7 @@
 
 #include "os/progress_view.h"
 
-enum class ProgressAction { None, Copying, Moving, Deleting, Checking, Waiting };
+enum class ProgressAction { None, Copying, Moving, Deleting, Checking, Waiting, WaitingForLaunched };
 
 // What a command of MODE `mode` is shown doing; None for one that shows nothing.
 ProgressAction progressActionOf(const char* mode);
@@ -39,10 +39,10 @@ public:
     // Adds to the whole the command will do, as a walk before the work counted it: with a
     // whole, the drawing says how much of it is done, in percent and time left.
     void addToWhole(uint64_t files, uint64_t bytes);
-    // One more file of the command done, `item` the last one: `bytes` of it beyond those that
-    // partDone told.
+    // One more file of the command done, `item` (of `bytes`, or of what partDone told of it)
+    // the last one.
     void fileDone(const std::string& item, uint64_t bytes);
-    // `bytes` more of `item`, a file not done yet.
+    // `bytes` more of `item`, a file not done yet. Never throws: it is told from within a copy.
     void partDone(const std::string& item, uint64_t bytes);
     // A command that waits for `item` is still waiting.
     void waiting(const std::string& item);

@@ -6,41 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <utility>
 
+#include "helpers/recording_progress_view.h"
 #include "helpers/script_run.h"
 #include "run/messages.h"
 #include "run/run_context.h"
 
 namespace {
-
-// Every drawing and every hiding, in order: "show <item>" or "hide".
-struct Drawings {
-    std::vector<std::string> events;
-    std::vector<os::ProgressLines> shown;
-};
-
-// As a window is, when `kept`: still up when a command ends. Cancel is pressed as the
-// drawing of `cancelAt` is shown.
-class RecordingView : public os::ProgressView {
-public:
-    explicit RecordingView(Drawings& drawings, bool kept = false, std::string cancelAt = {})
-        : drawings_(drawings), kept_(kept), cancelAt_(std::move(cancelAt)) {}
-    void show(const os::ProgressLines& lines) override {
-        drawings_.events.push_back("show " + lines.item);
-        drawings_.shown.push_back(lines);
-        if (!cancelAt_.empty() && lines.item.ends_with(cancelAt_)) pressed_ = true;
-    }
-    void hide() override { drawings_.events.push_back("hide"); }
-    bool keptBetweenCommands() const override { return kept_; }
-    bool cancelPressed() override { return std::exchange(pressed_, false); }
-
-private:
-    Drawings& drawings_;
-    bool kept_;
-    std::string cancelAt_;
-    bool pressed_ = false;
-};
 
 // A progress drawn on a recording view, on a clock the test sets.
 struct Recorded {
@@ -242,16 +214,34 @@ TEST(Progress, ACopyTellsEachFileItMakes) {
         }
         Drawings drawings;
         uint64_t now = 0;
-        // Each look at the clock is half a second later: the second file is past the first second.
+        // Each look at the clock is half a second later, and each file has two, as its bytes are
+        // written and as it is done: the first file ends past the first second.
         run.context().progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 500; });
         ASSERT_TRUE(run.run("Copy,Box"));
-        EXPECT_EQ(drawings.events, (std::vector<std::string>{"show " + run.path("app\\b.txt"),
-                                                             "show " + run.path("app\\c.txt"), "hide"}));
+        std::vector<std::string> expected;
+        for (const char* shown : {"a", "b", "b", "c", "c"}) expected.push_back("show " + run.path("app\\") + shown + ".txt");
+        expected.push_back("hide");
+        EXPECT_EQ(drawings.events, expected);
         // The walk before the copy counted the whole: all of it done, no time left to tell.
         EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"3", "3", "15 B", "15 B"}));
         EXPECT_EQ(drawings.shown.back().percent, 100);
         EXPECT_EQ(run.boxes().size(), 1u);
     }
+}
+
+// A file larger than one step of the copy is drawn as it is copied, before it is done.
+TEST(Progress, ALargeFileIsDrawnAsItIsCopied) {
+    ScriptRun run("[Copy]\nMODE=COPY\nFROM=<Src>\\big.bin\nTO=<Src>\\app\\big.bin\n");
+    writeFile(run.path("big.bin"), std::string(20 << 20, 'x'));
+    Drawings drawings;
+    uint64_t now = 0;
+    run.context().progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 1000; });
+    ASSERT_TRUE(run.run("Copy"));
+    ASSERT_GE(drawings.shown.size(), 2u);
+    EXPECT_EQ(drawings.shown[0].item, run.path("app\\big.bin"));
+    EXPECT_GT(drawings.shown[0].percent, 0);
+    EXPECT_LT(drawings.shown[0].percent, 100);
+    EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "20 MB", "20 MB"}));
 }
 
 // A box shown while a command's progress is drawn takes it away first.

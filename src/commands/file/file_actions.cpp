@@ -59,6 +59,11 @@ void FileActions::progressed(const os::Directory& in, const std::string& name, u
     if (run_.progress.started()) run_.progress.fileDone(in.pathOf(name), bytes);
 }
 
+os::Directory::CopyProgress FileActions::partsOf(const std::string& item) {
+    if (!run_.progress.started()) return nullptr;
+    return [this, &item](uint64_t bytes) { run_.progress.partDone(item, bytes); };
+}
+
 void FileActions::skipped(const std::string& path, const char* why) {
     if (run_.log.isOpen()) log("skipped " + quoted(path) + ": " + why);
 }
@@ -264,8 +269,9 @@ os::Result FileActions::copyFile(const os::Directory& from, const os::FoundEntry
         return withBothPaths(found, to.pathOf(toName), from.pathOf(source.name));
     // The new content reaches the disk before it takes its name: a replacement's before the
     // old file's is gone, every copy's before the run can say it is done.
+    const std::string item = run_.progress.started() ? to.pathOf(toName) : std::string();
     const os::Result copied = makeInPlace(to, toName, replacing, false, [&](const std::string& as) {
-        return from.copyTo(source.name, to, as, true);
+        return from.copyTo(source.name, to, as, true, partsOf(item));
     });
     if (!copied) return withBothPaths(copied, to.pathOf(toName), from.pathOf(source.name));
     if (created) *created = !replacing;
@@ -334,9 +340,10 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     // Another volume: the copy first, then the original. A directory does not cross.
     if (os::isDirectoryWord(source.attributes)) return moved;
     bool created = false;
+    const std::string item = run_.progress.started() ? target : std::string();
     const os::Result copied = replace ? copyFile(from, source, to, toName, &created)
                                       : makeInPlace(to, toName, false, false, [&](const std::string& as) {
-                                            return from.copyTo(source.name, to, as, true);
+                                            return from.copyTo(source.name, to, as, true, partsOf(item));
                                         });
     if (!copied) return withBothPaths(copied, target, origin);
     if (!replace) created = true;

@@ -86,6 +86,9 @@ private:
     // One more file of the command done, for its progress; the path is made only where a
     // progress is drawn, as every file of a tree passes here.
     void progressed(const os::Directory& in, const std::string& name, uint64_t bytes);
+    // What a copy to `item` tells of its bytes as it goes, for the progress: nothing when none
+    // is drawn. `item` is made before the copy, as the copy must not throw.
+    os::Directory::CopyProgress partsOf(const std::string& item);
     // Notes a directory whose names this command changed, to be put on the disk at its end.
     void changed(const os::Directory& in);
 

@@ -25,10 +25,15 @@ bool executeLaunchCommand(RunContext& run, Command& record) {
     return forEachItem(run, launch, launch.file, "FILE", [&](int i) {
         const Text& file = files[i];
         const Text& params = paramLists[i];
-        const os::Result launched = launchProgram(file, params, launch.isWait, mayAskForRights);
+        // A Cancel pressed meanwhile is asked about once the program has ended, at the next
+        // boundary: stopping, and perhaps undoing, while it still works would race it.
+        std::function<void()> waiting;
+        if (run.progress.started()) waiting = [&] { run.progress.waiting(file.str()); };
+        const os::Result launched = launchProgram(file, params, launch.isWait, mayAskForRights, waiting);
         if (!run.succeeded(launched, MessageId::LaunchFailed, {file, params})) return false;
         ++run.counters.programsStarted;
         run.logEvent("  started \"" + file.str() + "\" " + params.str());
+        run.stopIfCancelled();
         return true;
     });
 }
@@ -42,10 +47,12 @@ bool directoryOf(const Text& path, Text& out) {
     return true;
 }
 
-os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights) {
+os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights,
+                         const std::function<void()>& stillWaiting) {
     Text directory;
     if (!directoryOf(file, directory)) return os::Result::fail(os::Operation::Start, file.str(), os::NoDirectory);
-    os::Result started = os::startProcess(file.str(), params.str(), directory.str(), wait != 0, mayAskForRights);
+    os::Result started =
+        os::startProcess(file.str(), params.str(), directory.str(), wait != 0, mayAskForRights, stillWaiting);
     // A program without a message queue (any console program) is never "ready for input",
     // and Windows answers that wait with a failure at once. The program did start, so only a
     // failed wait for its end makes the launch fail.

@@ -2,6 +2,8 @@
 // input; also directoryOf, which cuts a path down to its directory.
 #pragma once
 
+#include <functional>
+
 #include "os/result.h"
 #include "run/command.h"
 
@@ -21,4 +23,6 @@ bool directoryOf(const Text& path, Text& out);
 // Starts `file` with `params` in its own directory and waits as `wait` asks. Fails when
 // the program could not be started or its end could not be waited for. A program that needs
 // administrator rights is started with them, the user asked, only when `mayAskForRights`.
-os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights);
+// `stillWaiting` is called during a wait for the end, about ten times a second.
+os::Result launchProgram(const Text& file, const Text& params, int wait, bool mayAskForRights,
+                         const std::function<void()>& stillWaiting = nullptr);

@@ -48,7 +48,7 @@ CallError writeAll(int fd, const char* data, size_t size) {
     return {};
 }
 
-CallError copyByBuffer(int in, int out) {
+CallError copyByBuffer(int in, int out, const Directory::CopyProgress& copied) {
     constexpr size_t bufferSize = 1 << 20;
     const std::unique_ptr<char[]> buffer(new char[bufferSize]);
     for (;;) {
@@ -57,19 +57,26 @@ CallError copyByBuffer(int in, int out) {
         if (n < 0) return failedCall("read");
         if (n == 0) return {};
         if (const CallError error = writeAll(out, buffer.get(), static_cast<size_t>(n))) return error;
+        if (copied) copied(static_cast<uint64_t>(n));
     }
 }
 
 // The kernel moves the data itself (and may share blocks) where it can; a file system or
 // pairing that it refuses before the first byte falls back to a large-buffer loop, which
 // carries on from the same offsets.
-CallError copyContents(int in, int out) {
+CallError copyContents(int in, int out, const Directory::CopyProgress& copied) {
+    // Told as it goes, the copy goes in steps small enough to be seen moving.
+    const size_t step = copied ? size_t(16) << 20 : size_t(1) << 30;
     for (;;) {
-        const ssize_t n = sys::copy_file_range(in, out, size_t(1) << 30);
-        if (n > 0) continue;
+        const ssize_t n = sys::copy_file_range(in, out, step);
+        if (n > 0) {
+            if (copied) copied(static_cast<uint64_t>(n));
+            continue;
+        }
         if (n == 0) return {};
         if (errno == EINTR) continue;
-        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return copyByBuffer(in, out);
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            return copyByBuffer(in, out, copied);
         return failedCall("copy_file_range");
     }
 }
@@ -332,7 +339,8 @@ Result Directory::sync() const {
     return {};
 }
 
-Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
+Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
+                         const CopyProgress& copied) const {
     const int from = impl_->fd.get();
     const int into = to.impl_->fd.get();
     Descriptor in;
@@ -360,7 +368,7 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     Descriptor out(sys::openat(into, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (!out.valid()) return failure(Operation::Create, to.pathOf(toName), failedCall("openat"));
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    CallError error = copyContents(in.get(), out.get());
+    CallError error = copyContents(in.get(), out.get(), copied);
     if (!error && (mode & creationMask()) && sys::fchmod(out.get(), mode) != 0) error = failedCall("fchmod");
     if (!error && sys::futimens(out.get(), times) != 0) error = failedCall("futimens");
 #ifdef CRASH_TEST_LEAVE_OUT_FILE_FLUSH  // only in a build the crash explorer must catch

@@ -171,9 +171,20 @@ std::vector<std::string> splitParameters(const std::string& text) {
     _exit(127);
 }
 
-bool waitForChild(pid_t child) {
+bool waitForChild(pid_t child, const std::function<void()>& stillWaiting = nullptr) {
     int status = 0;
     pid_t r;
+    if (stillWaiting) {
+        // Looked at between pauses, so that the wait can tell it still waits.
+        const timespec pause{0, static_cast<long>(StillWaitingEveryMs) * 1000000};
+        while ((r = detail::sys::waitpid(child, &status, WNOHANG)) == 0 || (r < 0 && errno == EINTR)) {
+            if (r == 0) {
+                nanosleep(&pause, nullptr);
+                stillWaiting();
+            }
+        }
+        return r == child;
+    }
     do r = detail::sys::waitpid(child, &status, 0);
     while (r < 0 && errno == EINTR);
     return r == child;
@@ -255,7 +266,8 @@ WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<vo
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd, bool /*mayAskForRights: POSIX asks nobody*/) {
+                    bool untilEnd, bool /*mayAskForRights: POSIX asks nobody*/,
+                    const std::function<void()>& stillWaiting) {
     const auto notStarted = [&program](int error, const char* call) {
         return Result::fail(Operation::Start, program, static_cast<ErrorCode>(error), call);
     };
@@ -332,7 +344,8 @@ Result startProcess(const std::string& program, const std::string& parameters, c
         return n > 0 ? notStarted(error, "execv") : notStarted(readError, "read");
     }
     // Without the wait for the end, this only collects the short-lived middle process.
-    if (!waitForChild(child)) return Result::fail(Operation::Wait, program, static_cast<ErrorCode>(errno), "waitpid");
+    if (!waitForChild(child, untilEnd ? stillWaiting : nullptr))
+        return Result::fail(Operation::Wait, program, static_cast<ErrorCode>(errno), "waitpid");
     return {};
 }
 

@@ -22,7 +22,8 @@ Result platformMayWriteIn(const std::string& directory, DirectoryChange) {
     return Result::fail(Operation::Look, directory, static_cast<ErrorCode>(errno), "faccessat");
 }
 
-Result platformStartElevated(const std::string& program, const std::string&, const std::string&, bool, uint32_t*) {
+Result platformStartElevated(const std::string& program, const std::string&, const std::string&, bool, uint32_t*,
+                             const std::function<void()>&) {
     return Result::fail(Operation::Start, program, NoWayToElevate);
 }
 

@@ -112,7 +112,7 @@ bool deleteOnClose(HANDLE handle, bool remove) {
 
 // The name of the call that failed, its error left as the last error; nullptr when all of it
 // was copied.
-const char* copyData(HANDLE in, HANDLE out) {
+const char* copyData(HANDLE in, HANDLE out, const Directory::CopyProgress& copied) {
     const std::unique_ptr<char[]> buffer(new char[copyBlock]);
     for (;;) {
         DWORD got = 0;
@@ -124,6 +124,7 @@ const char* copyData(HANDLE in, HANDLE out) {
                 return "WriteFile";
             done += written;
         }
+        if (copied) copied(got);
     }
 }
 
@@ -519,7 +520,8 @@ Result Directory::sync() const { return {}; }
 // a flush anyway.
 Result Directory::syncAttributes(const std::string&) const { return {}; }
 
-Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable) const {
+Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
+                         const CopyProgress& told) const {
     Handle in;
     NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN,
@@ -553,7 +555,7 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
     FILE_BASIC_INFO copied{};
     copied.LastWriteTime = source.LastWriteTime;
     copied.FileAttributes = source.FileAttributes | FILE_ATTRIBUTE_NORMAL;
-    const char* failed = copyData(in.get(), out.get());
+    const char* failed = copyData(in.get(), out.get(), told);
     if (!failed && !sys::SetFileInformationByHandle(out.get(), FileBasicInfo, &copied, sizeof copied))
         failed = "SetFileInformationByHandle";
     if (!failed && durable && !sys::FlushFileBuffers(out.get())) failed = "FlushFileBuffers";

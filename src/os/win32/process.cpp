@@ -10,6 +10,7 @@
 #include "os/rights.h"
 #include "os/system.h"
 #include "os/win32/handle.h"
+#include "os/win32/process_wait.h"
 #include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
@@ -109,30 +110,15 @@ bool sameExecutable(const std::string& a, const std::string& b) {
 WaitOutcome waitForProcess(uint32_t id, uint32_t limitMs, const std::function<void()>& stillWaiting) {
     const Handle process(sys::OpenProcess(SYNCHRONIZE | STANDARD_RIGHTS_REQUIRED, FALSE, id));
     if (!process.valid()) return WaitOutcome::NotOpened;
-    const bool forever = limitMs == INFINITE;
-    const ULONGLONG end = GetTickCount64() + limitMs;
-    for (;;) {
-        // One wait on the one handle opened: a slice never waits on a process that took the
-        // number of one that ended.
-        DWORD slice = limitMs;
-        if (stillWaiting) {
-            const ULONGLONG now = GetTickCount64();
-            const ULONGLONG left = forever ? StillWaitingEveryMs : (end > now ? end - now : 0);
-            slice = static_cast<DWORD>(left < StillWaitingEveryMs ? left : StillWaitingEveryMs);
-        }
-        switch (sys::WaitForSingleObject(process.get(), slice)) {
-            case WAIT_OBJECT_0: return WaitOutcome::Ended;
-            case WAIT_TIMEOUT:
-                if (!stillWaiting || (!forever && GetTickCount64() >= end)) return WaitOutcome::TimedOut;
-                stillWaiting();
-                break;
-            default: return WaitOutcome::Failed;
-        }
+    switch (detail::waitInSlices(process.get(), limitMs, stillWaiting)) {
+        case WAIT_OBJECT_0: return WaitOutcome::Ended;
+        case WAIT_TIMEOUT: return WaitOutcome::TimedOut;
+        default: return WaitOutcome::Failed;
     }
 }
 
 Result startProcess(const std::string& program, const std::string& parameters, const std::string& directory,
-                    bool untilEnd, bool mayAskForRights) {
+                    bool untilEnd, bool mayAskForRights, const std::function<void()>& stillWaiting) {
     // A process's current directory keeps the old length limit on every Windows: a program in
     // a deeper folder cannot be started in its own folder, and is not started elsewhere.
     const std::wstring workingDirectory = detail::widen(directory);
@@ -158,13 +144,14 @@ Result startProcess(const std::string& program, const std::string& parameters, c
         // shell, which asks the user for consent; it is waited for as any other. The elevated
         // session does not see the user's mapped drives.
         if (::GetLastError() == detail::ErrorElevationRequired && mayAskForRights)
-            return startElevated(pathSeenElevated(program), parameters, pathSeenElevated(directory), untilEnd);
+            return startElevated(pathSeenElevated(program), parameters, pathSeenElevated(directory), untilEnd, nullptr,
+                                 stillWaiting);
         return detail::lastFailure(Operation::Start, program, "CreateProcessW");
     }
     // Declared so that the thread handle is closed first, then the process handle.
     const Handle process(started.hProcess);
     const Handle thread(started.hThread);
-    const DWORD waited = untilEnd ? sys::WaitForSingleObject(process.get(), INFINITE)
+    const DWORD waited = untilEnd ? detail::waitInSlices(process.get(), INFINITE, stillWaiting)
                                   : sys::WaitForInputIdle(process.get(), INFINITE);
     if (waited == WAIT_FAILED)
         return detail::lastFailure(Operation::Wait, program, untilEnd ? "WaitForSingleObject" : "WaitForInputIdle");

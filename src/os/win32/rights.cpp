@@ -8,6 +8,7 @@
 
 #include "os/rights_platform.h"
 #include "os/win32/handle.h"
+#include "os/win32/process_wait.h"
 #include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
@@ -70,7 +71,7 @@ Result platformMayWriteIn(const std::string& directory, DirectoryChange change) 
 }
 
 Result platformStartElevated(const std::string& program, const std::string& parameters, const std::string& directory,
-                             bool untilEnd, uint32_t* exitCode) {
+                             bool untilEnd, uint32_t* exitCode, const std::function<void()>& stillWaiting) {
     const std::wstring file = widen(program);
     const std::wstring arguments = widen(parameters);
     const std::wstring folder = widen(directory);
@@ -90,7 +91,7 @@ Result platformStartElevated(const std::string& program, const std::string& para
     // process: nothing is left to wait for.
     if (!info.hProcess) return untilEnd ? Result::fail(Operation::Wait, program, ERROR_INVALID_HANDLE) : Result{};
     const Handle process(info.hProcess);
-    const DWORD waited = untilEnd ? sys::WaitForSingleObject(process.get(), INFINITE)
+    const DWORD waited = untilEnd ? waitInSlices(process.get(), INFINITE, stillWaiting)
                                   : sys::WaitForInputIdle(process.get(), INFINITE);
     if (waited == WAIT_FAILED)
         return lastFailure(Operation::Wait, program, untilEnd ? "WaitForSingleObject" : "WaitForInputIdle");

@@ -7,8 +7,11 @@
 
 #include "commands/system/process_lookup.h"
 #include "helpers/helper_programs.h"
+#include "helpers/recording_progress_view.h"
 #include "helpers/script_run.h"
 #include "os/system.h"
+#include "run/messages.h"
+#include "run/run_context.h"
 
 namespace {
 
@@ -103,6 +106,49 @@ TEST(WaitApp, WaitsForEachProgramUpToItsOwnLimit) {
         EXPECT_LT(took, c.underMs);
         EXPECT_TRUE(run.flag("Wait"));
         EXPECT_TRUE(run.boxes().empty());
+    }
+}
+
+// With progress drawn, a wait for a program's end (WAITAPP, LAUNCH with ISWAIT) says which
+// program it waits for, with no whole; a Cancel pressed meanwhile stops WAITAPP's wait, and
+// LAUNCH's only once its program has ended.
+TEST(ProcessCommands, AWaitForAProgramIsDrawnAndHearsACancel) {
+    struct Case {
+        const char* mode;
+        MessageId action;
+        bool stopsWaiting;
+    } cases[] = {
+        {"WAITAPP", MessageId::ProgressWaiting, true},
+        {"LAUNCH", MessageId::ProgressWaitingForLaunched, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const bool isWaitApp = std::string(c.mode) == "WAITAPP";
+        ScriptRun run(isWaitApp ? waitApp("Wait", "<Src>\\sleeper" UPDATER_HELPER_SUFFIX, "-1")
+                                : "[Wait]\nMODE=LAUNCH\nFILE=<Src>\\sleeper" UPDATER_HELPER_SUFFIX "\nPARAM=1500\nISWAIT=1\n");
+        std::unique_ptr<Sleeper> sleeper;
+        if (isWaitApp) {
+            sleeper = std::make_unique<Sleeper>(run.dir(), "sleeper", 3000);
+            ASSERT_NE(sleeper->id(), 0u);
+        } else {
+            placeHelper(run.dir(), "sleep_ms", "sleeper");
+        }
+        Drawings drawings;
+        run.context().progress.start(std::make_unique<RecordingView>(drawings, false, "sleeper" UPDATER_HELPER_SUFFIX),
+                                     os::steadyMilliseconds);
+        const auto start = Clock::now();
+        EXPECT_FALSE(run.run("Wait", {os::AnswerYes}));
+        ASSERT_FALSE(drawings.shown.empty());
+        EXPECT_EQ(drawings.shown[0].action, formatMessage(c.action));
+        EXPECT_EQ(drawings.shown[0].item, run.path("sleeper" UPDATER_HELPER_SUFFIX));
+        EXPECT_EQ(drawings.shown[0].percent, -1);
+        EXPECT_EQ(run.boxes().size(), 1u);
+        EXPECT_EQ(run.context().outcome, RunOutcome::StoppedByAnswer);
+        // Drawn after a second and cancelled then; a launched program is waited for to its end.
+        EXPECT_GE(msSince(start), c.stopsWaiting ? 1000 : 1400);
+        if (c.stopsWaiting) {
+            EXPECT_LT(msSince(start), 2500);
+        }
     }
 }
 
