@@ -70,6 +70,7 @@ void Progress::beginCommand(ProgressAction action) {
     action_ = action;
     begun_ = clock_();
     files_ = bytes_ = partBytes_ = wholeFiles_ = wholeBytes_ = 0;
+    counter_ = nullptr;
 }
 
 void Progress::addToWhole(uint64_t files, uint64_t bytes) {
@@ -77,13 +78,35 @@ void Progress::addToWhole(uint64_t files, uint64_t bytes) {
     wholeBytes_ += bytes;
 }
 
+void Progress::countWholeWith(WholeCounter counter, bool remaining) {
+    if (!view_) return;
+    counter_ = std::move(counter);
+    remaining_ = remaining;
+}
+
+void Progress::countWhole() {
+    const WholeCounter counter = std::move(counter_);
+    counter_ = nullptr;
+    try {
+        const Whole whole = counter();
+        addToWhole(whole.files + (remaining_ ? files_ : 0), whole.bytes + (remaining_ ? bytes_ + partBytes_ : 0));
+    } catch (...) {
+        // A walk that cannot be made leaves the drawing without a whole, the work as it is: it
+        // may be in the middle of a file.
+    }
+}
+
 void Progress::fileDone(const std::string& item, uint64_t bytes) {
-    if (!view_ || action_ == ProgressAction::None) return;
+    if (fileCounted(bytes)) draw(item);
+}
+
+bool Progress::fileCounted(uint64_t bytes) {
+    if (!view_ || action_ == ProgressAction::None) return false;
     ++files_;
     // The parts told of it are the file, as far as they went.
     bytes_ += bytes > partBytes_ ? bytes : partBytes_;
     partBytes_ = 0;
-    draw(item);
+    return due(clock_());
 }
 
 void Progress::partDone(const std::string& item, uint64_t bytes) {
@@ -118,11 +141,16 @@ std::string Progress::amounts(uint64_t elapsed, double fraction) const {
     return text;
 }
 
-void Progress::draw(const std::string& item) {
-    const uint64_t time = clock_();
+bool Progress::due(uint64_t time) const {
     // A window still up from the command before is drawn on at once.
-    if (!shown_ && time - begun_ < appearAfterMs) return;
-    if (shown_ && time - drawn_ < redrawEveryMs) return;
+    return shown_ ? time - drawn_ >= redrawEveryMs : time - begun_ >= appearAfterMs;
+}
+
+void Progress::draw(const std::string& item) {
+    if (!view_ || action_ == ProgressAction::None) return;
+    const uint64_t time = clock_();
+    if (!due(time)) return;
+    if (counter_) countWhole();
     const double done = fraction();
     try {
         view_->show({formatMessage(actionMessage(action_)), item, amounts(time - begun_, done),
@@ -140,6 +168,7 @@ void Progress::draw(const std::string& item) {
 void Progress::endCommand() {
     if (view_ && shown_ && !view_->keptBetweenCommands()) hide();
     action_ = ProgressAction::None;
+    counter_ = nullptr;
 }
 
 void Progress::hide() {

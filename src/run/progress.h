@@ -35,13 +35,27 @@ public:
     void start(std::unique_ptr<os::ProgressView> view, Clock clock);
     bool started() const { return view_ != nullptr; }
 
+    struct Whole {
+        uint64_t files = 0, bytes = 0;
+    };
+    using WholeCounter = std::function<Whole()>;
+
     void beginCommand(ProgressAction action);
-    // Adds to the whole the command will do, as a walk before the work counted it: with a
-    // whole, the drawing says how much of it is done, in percent and time left.
+    // Adds to the whole the command will do: with a whole, the drawing says how much of it is
+    // done, in percent and time left.
     void addToWhole(uint64_t files, uint64_t bytes);
+    // Has `counter` count the whole when the drawing first appears, not before: a command
+    // done within its first second walks nothing more. With `remaining`, what it counts is
+    // what is left (a deletion or a move takes its source away as it goes), added to what is
+    // done. The counter goes with the command's end.
+    void countWholeWith(WholeCounter counter, bool remaining);
     // One more file of the command done, `item` (of `bytes`, or of what partDone told of it)
     // the last one.
     void fileDone(const std::string& item, uint64_t bytes);
+    // fileDone for a caller whose item costs something to name (every file of a tree): counts
+    // the file, and is true when a drawing is due, to be made by draw with the item.
+    bool fileCounted(uint64_t bytes);
+    void draw(const std::string& item);
     // `bytes` more of `item`, a file not done yet. Never throws: it is told from within a copy.
     void partDone(const std::string& item, uint64_t bytes);
     // A command that waits for `item` is still waiting.
@@ -54,7 +68,8 @@ public:
     bool cancelPressed();
 
 private:
-    void draw(const std::string& item);
+    bool due(uint64_t time) const;
+    void countWhole();
     std::string amounts(uint64_t elapsed, double fraction) const;
     double fraction() const;  // of the whole done; negative without a whole
 
@@ -65,6 +80,8 @@ private:
     bool shown_ = false;
     uint64_t files_ = 0, bytes_ = 0, partBytes_ = 0;
     uint64_t wholeFiles_ = 0, wholeBytes_ = 0;
+    WholeCounter counter_;
+    bool remaining_ = false;
 };
 
 // Begins the command's progress, and ends it however the command ends, by a throw too.

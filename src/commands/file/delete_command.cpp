@@ -91,7 +91,7 @@ std::unique_ptr<Command> loadDeleteCommand(RunContext& run, const Text& section)
 bool executeDeleteCommand(RunContext& run, Command& record) {
     auto& command = static_cast<DeleteCommand&>(record);
     const ItemList items(command.file);
-    countWhole(run, items, items.count(), true);
+    countWholeLater(run, items, items.count(), true, true);
     return forEachItem(run, command, command.file, "FILE", [&](int i) {
         const Text& item = items[i];
         return run.succeeded(deleteItem(run, item), MessageId::DeleteFailed, {item});

@@ -56,7 +56,7 @@ void FileActions::changed(const os::Directory& in) {
 }
 
 void FileActions::progressed(const os::Directory& in, const std::string& name, uint64_t bytes) {
-    if (run_.progress.started()) run_.progress.fileDone(in.pathOf(name), bytes);
+    if (run_.progress.fileCounted(bytes)) run_.progress.draw(in.pathOf(name));
 }
 
 os::Directory::CopyProgress FileActions::partsOf(const std::string& item) {

@@ -83,8 +83,8 @@ private:
     os::Result copyFile(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                         const std::string& toName, bool* created);
     void log(const std::string& event);
-    // One more file of the command done, for its progress; the path is made only where a
-    // progress is drawn, as every file of a tree passes here.
+    // One more file of the command done, for its progress; the path is made only when a
+    // drawing is due, as every file of a tree passes here.
     void progressed(const os::Directory& in, const std::string& name, uint64_t bytes);
     // What a copy to `item` tells of its bytes as it goes, for the progress: nothing when none
     // is drawn. `item` is made before the copy, as the copy must not throw.

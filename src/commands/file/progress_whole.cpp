@@ -3,19 +3,23 @@
 
 #include "commands/file/walker.h"
 
-void countWhole(RunContext& run, const ItemList& items, int count, bool recursive) {
+void countWholeLater(RunContext& run, const ItemList& items, int count, bool recursive, bool remaining) {
     if (!run.progress.started()) return;
-    uint64_t files = 0, bytes = 0;
-    const auto counted = [&](const Visit& visit) -> os::Result {
-        if (visit.kind == VisitKind::FileEntry || visit.kind == VisitKind::LinkEntry) {
-            ++files;
-            if (visit.kind == VisitKind::FileEntry) bytes += visit.entry.size;
-        }
-        return {};
-    };
-    for (int i = 0; i < count && i < items.count(); ++i)
-        // A walk that fails counts what it saw: the command meets the failure itself, and
-        // reports it, when it gets there.
-        (void)walkFiles(items[i], counted, recursive, run.journal.backupFolderName());  // see above
-    run.progress.addToWhole(files, bytes);
+    run.progress.countWholeWith(
+        [&run, &items, count, recursive] {
+            Progress::Whole whole;
+            const auto counted = [&whole](const Visit& visit) -> os::Result {
+                if (visit.kind == VisitKind::FileEntry || visit.kind == VisitKind::LinkEntry) {
+                    ++whole.files;
+                    if (visit.kind == VisitKind::FileEntry) whole.bytes += visit.entry.size;
+                }
+                return {};
+            };
+            for (int i = 0; i < count && i < items.count(); ++i)
+                // A walk that fails counts what it saw: the command meets the failure itself,
+                // and reports it, when it gets there.
+                (void)walkFiles(items[i], counted, recursive, run.journal.backupFolderName());  // see above
+            return whole;
+        },
+        remaining);
 }

@@ -168,7 +168,7 @@ bool executeTransferCommand(RunContext& run, Command& record, const TransferKind
     auto& transfer = static_cast<TransferCommand&>(record);
     const ItemList froms(transfer.from);
     const ItemList tos(transfer.to);
-    countWhole(run, froms, froms.count(), true);
+    countWholeLater(run, froms, froms.count(), true, kind.moves);
     return forEachItem(run, transfer, transfer.from, "FROM", [&](int i) {
         const Text& from = froms[i];
         const Text& to = tos[i];

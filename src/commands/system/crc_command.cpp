@@ -44,7 +44,7 @@ bool executeCrcCommand(RunContext& run, Command& record) {
     ByteBuffer block;
     const ItemList files(check.file);
     const ItemList crcs(check.crc);
-    countWhole(run, files, count, false);
+    countWholeLater(run, files, count, false, false);
     Progress& progress = run.progress;
     for (int i = 0; i < count; ++i) {
         const Text& file = files[i];
