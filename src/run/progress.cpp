@@ -1,6 +1,7 @@
 // Progress: when to draw and what the lines say.
 #include "run/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -136,8 +137,11 @@ std::string Progress::amounts(uint64_t elapsed, double fraction) const {
     std::string text = formatMessage(MessageId::ProgressDoneOfWhole,
                                      {std::to_string(files_), std::to_string(wholeFiles_),
                                       bytesText(bytes_ + partBytes_), bytesText(wholeBytes_)});
-    if (fraction > 0 && fraction < 1)
-        text += "\u3000" + timeLeftText(static_cast<uint64_t>(static_cast<double>(elapsed) * (1 - fraction) / fraction));
+    if (fraction > 0 && fraction < 1) {
+        // Capped at a year: a first file of a huge whole must not overflow the conversion.
+        const double left = std::min(static_cast<double>(elapsed) * (1 - fraction) / fraction, 3.2e10);
+        text += "\u3000" + timeLeftText(static_cast<uint64_t>(left));
+    }
     return text;
 }
 
@@ -157,9 +161,7 @@ void Progress::draw(const std::string& item) {
                      done < 0 ? -1 : static_cast<int>(done * 100)});
     } catch (...) {
         // A drawing that cannot be made (no memory, no thread for the window) changes nothing
-        // of the work, which may be in the middle of a file: it is tried again at the next.
-        drawn_ = time;
-        return;
+        // of the work, which may be in the middle of a file: it is tried again when the next is due.
     }
     drawn_ = time;
     shown_ = true;

@@ -13,7 +13,8 @@
 // DIR <tab> ANSWERS <tab> TEXT <tab> PROGRAM. Under Wine every start of this driver costs
 // seconds, so the tests hand it all their runs at once.
 // Output, UTF-8, one JSON object per line, each with its job's number ("job", from 0): one
-// per box (with "after_ms", its time since the start), then {"exit_code": N}, or {"error": "..."} when the program could not be started
+// per box (with "after_ms", its time since the start), then {"exit_code": N}, or
+// {"error": "..."} when the program could not be started
 // or outlived its SECONDS (default 30).
 #include <windows.h>
 

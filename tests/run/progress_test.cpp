@@ -112,7 +112,8 @@ TEST(Progress, WithAWholeTheLinesSayHowMuchOfItAndTheTimeLeft) {
         ASSERT_EQ(r.drawings.shown.size(), 1u);
         EXPECT_EQ(r.drawings.shown[0].percent, c.percent);
         std::string amounts = formatMessage(MessageId::ProgressDoneOfWhole,
-                                            {"1", std::to_string(c.wholeFiles), bytesText(c.bytes), bytesText(c.wholeBytes)});
+                                            {"1", std::to_string(c.wholeFiles), bytesText(c.bytes),
+                                             bytesText(c.wholeBytes)});
         const std::string left = c.left;
         if (!left.empty())
             amounts += "\u3000" + (left[0] == 'm' ? formatMessage(MessageId::ProgressMinutesLeft, {left.substr(1)})
@@ -135,7 +136,8 @@ TEST(Progress, PartsOfAFileMoveTheDrawing) {
     ASSERT_EQ(r.drawings.shown.size(), 3u);
     EXPECT_EQ(r.drawings.shown[0].percent, 25);
     EXPECT_EQ(r.drawings.shown[1].percent, 100);
-    EXPECT_EQ(r.drawings.shown[2].amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "1000 B", "1000 B"}));
+    EXPECT_EQ(r.drawings.shown[2].amounts,
+              formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "1000 B", "1000 B"}));
 }
 
 // A window stays up when a command ends and the next draws on it at once; a terminal line
@@ -162,32 +164,47 @@ TEST(Progress, OnlyAWindowStaysBetweenCommands) {
     }
 }
 
-// Cancel pressed while the second file is drawn: the question comes before the next change,
-// default No; Yes stops the run there, what was copied staying (no undo in this run), and the
-// log says so; No lets the command finish.
+// Cancel pressed while the second file is drawn: the question comes before the next change or
+// check, default No; Yes stops the run there, what was done staying (no undo in this run), and
+// the log says so; No lets the command finish.
 TEST(Progress, ACancelAsksAndYesStopsTheRunBeforeTheNextFile) {
-    for (const int answer : {os::AnswerYes, os::AnswerNo}) {
-        SCOPED_TRACE(answer);
-        ScriptRun run("[Copy]\nMODE=COPY\nFROM=<Src>\\new\\*.txt\nTO=<Src>\\app\\\n"
-                      "[Box]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=done\nISABORT=0,0\n");
-        std::filesystem::create_directories(nativePath(run.path("new")));
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) writeFile(run.path("new\\") + name, "12345");
-        ASSERT_TRUE(run.context().log.open(run.path("run.log")));
-        Drawings drawings;
-        uint64_t now = 0;
-        run.context().progress.start(std::make_unique<RecordingView>(drawings, true, "b.txt"),
-                                     [&] { return now += 500; });
-        EXPECT_EQ(run.run("Copy,Box", {answer}), answer == os::AnswerNo);
-        ASSERT_GE(run.boxes().size(), 1u);
-        EXPECT_EQ(run.boxes()[0].text, formatMessage(MessageId::CancelKeeps));
-        EXPECT_EQ(run.boxes()[0].style, os::BoxYesNo | os::BoxIconQuestion | os::BoxDefaultSecond);
-        EXPECT_EQ(run.boxes().size(), answer == os::AnswerYes ? 1u : 2u);
-        EXPECT_TRUE(fileExists(run.path("app\\b.txt")));
-        EXPECT_EQ(fileExists(run.path("app\\c.txt")), answer == os::AnswerNo);
-        EXPECT_EQ(run.context().outcome == RunOutcome::StoppedByAnswer, answer == os::AnswerYes);
-        const std::string log = readFile(run.path("run.log"));
-        EXPECT_EQ(log.find("[Copy] COPY cancelled by the user, the run stops") != std::string::npos,
-                  answer == os::AnswerYes);
+    struct Case {
+        const char* mode;
+        const char* keys;
+        const char* third;      // where the third file's work shows; empty: nowhere
+        bool thirdThereOnYes;   // whether it is there once Yes stopped the run before it
+    } cases[] = {
+        {"COPY", "FROM=<Src>\\new\\*.txt\nTO=<Src>\\app\\\n", "app\\c.txt", false},
+        {"DELETE", "FILE=<Src>\\new\\*.txt\n", "new\\c.txt", true},
+        {"CRC", "FILE=<Src>\\new\\a.txt,<Src>\\new\\b.txt,<Src>\\new\\c.txt\nTYPE=OR\nCRC=0x1,0x1,0x1\n", "",
+         false},
+    };
+    for (const Case& c : cases) {
+        for (const int answer : {os::AnswerYes, os::AnswerNo}) {
+            SCOPED_TRACE(testing::Message() << c.mode << " " << answer);
+            ScriptRun run(std::string("[Step]\nMODE=") + c.mode + "\n" + c.keys +
+                          "[Box]\nMODE=MSGBOX\nFLAG=\nTYPE=INFORMATION\nTEXT=done\nISABORT=0,0\n");
+            std::filesystem::create_directories(nativePath(run.path("new")));
+            for (const char* name : {"a.txt", "b.txt", "c.txt"}) writeFile(run.path("new\\") + name, "12345");
+            ASSERT_TRUE(run.context().log.open(run.path("run.log")));
+            Drawings drawings;
+            uint64_t now = 0;
+            run.context().progress.start(std::make_unique<RecordingView>(drawings, true, "b.txt"),
+                                         [&] { return now += 500; });
+            EXPECT_EQ(run.run("Step,Box", {answer}), answer == os::AnswerNo);
+            ASSERT_GE(run.boxes().size(), 1u);
+            EXPECT_EQ(run.boxes()[0].text, formatMessage(MessageId::CancelKeeps));
+            EXPECT_EQ(run.boxes()[0].style, os::BoxYesNo | os::BoxIconQuestion | os::BoxDefaultSecond);
+            EXPECT_EQ(run.boxes().size(), answer == os::AnswerYes ? 1u : 2u);
+            if (*c.third) {
+                EXPECT_EQ(fileExists(run.path(c.third)), answer == os::AnswerYes ? c.thirdThereOnYes : !c.thirdThereOnYes);
+            }
+            EXPECT_EQ(run.context().outcome == RunOutcome::StoppedByAnswer, answer == os::AnswerYes);
+            const std::string log = readFile(run.path("run.log"));
+            EXPECT_EQ(log.find(std::string("[Step] ") + c.mode + " cancelled by the user, the run stops") !=
+                          std::string::npos,
+                      answer == os::AnswerYes);
+        }
     }
 }
 
@@ -219,11 +236,13 @@ TEST(Progress, ACopyTellsEachFileItMakes) {
         run.context().progress.start(std::make_unique<RecordingView>(drawings), [&] { return now += 500; });
         ASSERT_TRUE(run.run("Copy,Box"));
         std::vector<std::string> expected;
-        for (const char* shown : {"a", "b", "b", "c", "c"}) expected.push_back("show " + run.path("app\\") + shown + ".txt");
+        for (const char* shown : {"a", "b", "b", "c", "c"})
+            expected.push_back("show " + run.path("app\\") + shown + ".txt");
         expected.push_back("hide");
         EXPECT_EQ(drawings.events, expected);
         // The walk before the copy counted the whole: all of it done, no time left to tell.
-        EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"3", "3", "15 B", "15 B"}));
+        EXPECT_EQ(drawings.shown.back().amounts,
+                  formatMessage(MessageId::ProgressDoneOfWhole, {"3", "3", "15 B", "15 B"}));
         EXPECT_EQ(drawings.shown.back().percent, 100);
         EXPECT_EQ(run.boxes().size(), 1u);
     }
@@ -241,7 +260,8 @@ TEST(Progress, ALargeFileIsDrawnAsItIsCopied) {
     EXPECT_EQ(drawings.shown[0].item, run.path("app\\big.bin"));
     EXPECT_GT(drawings.shown[0].percent, 0);
     EXPECT_LT(drawings.shown[0].percent, 100);
-    EXPECT_EQ(drawings.shown.back().amounts, formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "20 MB", "20 MB"}));
+    EXPECT_EQ(drawings.shown.back().amounts,
+              formatMessage(MessageId::ProgressDoneOfWhole, {"1", "1", "20 MB", "20 MB"}));
 }
 
 // A box shown while a command's progress is drawn takes it away first.

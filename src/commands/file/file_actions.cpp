@@ -61,7 +61,8 @@ void FileActions::progressed(const os::Directory& in, const std::string& name, u
 
 os::Directory::CopyProgress FileActions::partsOf(const std::string& item) {
     if (!run_.progress.started()) return nullptr;
-    return [this, &item](uint64_t bytes) { run_.progress.partDone(item, bytes); };
+    // noexcept: were a drawing ever to throw here, the copy would stop half-written.
+    return [this, &item](uint64_t bytes) noexcept { run_.progress.partDone(item, bytes); };
 }
 
 void FileActions::skipped(const std::string& path, const char* why) {
@@ -173,7 +174,7 @@ os::Result FileActions::removeFile(const os::Directory& in, const os::FoundEntry
     if (!removed) return toldAbout(removed, in.pathOf(unseen()), in.pathOf(entry.name));
     ++run_.counters.filesDeleted;
     if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
-    progressed(in, entry.name, 0);
+    progressed(in, entry.name, entry.size);
     return removed;
 }
 
@@ -214,7 +215,7 @@ os::Result FileActions::setAside(const os::Directory& in, const os::FoundEntry& 
         ++run_.counters.filesDeleted;
         if (run_.log.isOpen()) log("deleted " + quoted(in.pathOf(entry.name)) + bytes(entry.size));
     }
-    progressed(in, entry.name, 0);
+    progressed(in, entry.name, os::isDirectoryWord(entry.attributes) ? 0 : entry.size);
     return {};
 }
 
@@ -333,7 +334,7 @@ os::Result FileActions::move(const os::Directory& from, const os::FoundEntry& so
     if (moved) {
         ++run_.counters.entriesMoved;
         if (run_.log.isOpen()) log("moved " + quoted(origin) + " to " + quoted(target));
-        progressed(to, toName, 0);
+        progressed(to, toName, os::isDirectoryWord(source.attributes) ? 0 : source.size);
         return moved;
     }
     if (!os::isCrossVolume(moved.error())) return withBothPaths(moved, target, origin);

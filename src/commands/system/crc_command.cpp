@@ -52,9 +52,9 @@ bool executeCrcCommand(RunContext& run, Command& record) {
         uint32_t crc = 0;
         // A check changes nothing: a Cancel may stop the run between two files.
         run.stopIfCancelled();
-        const bool read = progress.started()
-                              ? fileCrc32(file, block, crc, [&](size_t got) { progress.partDone(file.str(), got); }).ok()
-                              : fileCrc32(file, block, crc).ok();
+        std::function<void(size_t)> told;
+        if (progress.started()) told = [&](size_t got) { progress.partDone(file.str(), got); };
+        const bool read = fileCrc32(file, block, crc, told).ok();
         progress.fileDone(file.str(), 0);
         if (expected.empty()) {
             if (!read) {
@@ -76,7 +76,8 @@ bool executeCrcCommand(RunContext& run, Command& record) {
     return true;
 }
 
-os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc, const std::function<void(size_t bytes)>& read) {
+os::Result fileCrc32(const Text& path, ByteBuffer& block, uint32_t& crc,
+                     const std::function<void(size_t bytes)>& read) {
     os::ExclusiveFile file(path.str());
     if (!file.isOpen()) return file.opened();
     if (block.size() != blockSize && !block.reserve(blockSize))

@@ -23,7 +23,8 @@ bool executeWaitAppCommand(RunContext& run, Command& record) {
         const auto limit = static_cast<uint32_t>(ticks[i].toInt());
         const uint32_t id = findProcess(apps[i]);
         if (id == 0) continue;
-        // However the wait ends, the command goes on: a program not waited for is passed over.
+        // However the wait ends, the command goes on (a program not waited for is passed over),
+        // unless a Cancel answered Yes during it stops the run.
         if (!run.progress.started()) {
             (void)os::waitForProcess(id, limit);  // see above
             continue;

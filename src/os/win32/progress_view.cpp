@@ -64,7 +64,8 @@ public:
             hidden_ = false;
         }
         // Outside the lock: the window's thread may be waiting for it, and this waits for that thread.
-        if (shownAgain) ShowWindow(shownAgain, SW_SHOWNOACTIVATE);
+        // SW_SHOWNA: a window the user minimized stays minimized.
+        if (shownAgain) ShowWindow(shownAgain, SW_SHOWNA);
     }
 
     void hide() override {
@@ -146,6 +147,9 @@ private:
             ProgressLines lines;
             {
                 std::lock_guard<std::mutex> lock(view.mutex_);
+                // The dialog shows itself once when its queue first runs empty, which may come
+                // after a hide: the hide is kept here.
+                if (view.hidden_ && IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
                 if (!view.changed_) return S_OK;
                 lines = view.pending_;
                 view.changed_ = false;

@@ -125,7 +125,8 @@ TEST(ProcessCommands, AWaitForAProgramIsDrawnAndHearsACancel) {
         SCOPED_TRACE(c.mode);
         const bool isWaitApp = std::string(c.mode) == "WAITAPP";
         ScriptRun run(isWaitApp ? waitApp("Wait", "<Src>\\sleeper" UPDATER_HELPER_SUFFIX, "-1")
-                                : "[Wait]\nMODE=LAUNCH\nFILE=<Src>\\sleeper" UPDATER_HELPER_SUFFIX "\nPARAM=1500\nISWAIT=1\n");
+                                : "[Wait]\nMODE=LAUNCH\nFILE=<Src>\\sleeper" UPDATER_HELPER_SUFFIX
+                                  "\nPARAM=1500\nISWAIT=1\n");
         std::unique_ptr<Sleeper> sleeper;
         if (isWaitApp) {
             sleeper = std::make_unique<Sleeper>(run.dir(), "sleeper", 3000);
