@@ -1,9 +1,9 @@
 # Fails when a file of src/ includes a file of a layer above its own. The layers, from the
 # bottom up; a file may include its own layer and every layer below it:
-#   text, os, run, commands/file, commands/system, commands, check, main
+#   text, delta, os, run, commands/file, commands/system, commands, check, make, main
 # Arguments: -DSOURCE=<the src directory>.
 cmake_minimum_required(VERSION 3.25)
-set(layers text os run commands/file commands/system commands check main)
+set(layers text delta os run commands/file commands/system commands check make main)
 
 # The layer of a path below src/, as its index in `layers`: the longest layer that starts it.
 function(layer_of path out)

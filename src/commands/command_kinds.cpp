@@ -8,9 +8,11 @@
 #include "commands/file/exist_command.h"
 #include "commands/file/make_dir_command.h"
 #include "commands/file/move_command.h"
+#include "commands/system/patch_command.h"
 #include "commands/system/app_exist_command.h"
 #include "commands/system/crc_command.h"
 #include "commands/system/date_command.h"
+#include "commands/system/hash_command.h"
 #include "commands/system/launch_command.h"
 #include "commands/system/os_version_command.h"
 #include "commands/system/shortcut_command.h"
@@ -37,6 +39,8 @@ const CommandKind kinds[] = {
     {"MOVE", "MOVE_INFO", loadMoveCommand, executeMoveCommand, {"MODE", "FROM", "TO"}, {"FROM", "TO"}, {}},
     {"WAITAPP", "WAITAPP_INFO", loadWaitAppCommand, executeWaitAppCommand, {"MODE", "APP", "TICK"}, {}, {}},
     {"APPEXIST", "WAITAPP_INFO", loadAppExistCommand, executeAppExistCommand, {"MODE", "APP"}, {}, {}},
+    {"HASH", "HASH_INFO", loadHashCommand, executeHashCommand, {"MODE", "FILE", "TYPE", "HASH"}, {}, {}},
+    {"PATCH", "PATCH_INFO", loadPatchCommand, executePatchCommand, {"MODE", "FILE", "DIFF"}, {"FILE"}, {}},
 };
 }  // namespace
 

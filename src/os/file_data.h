@@ -35,6 +35,10 @@ public:
     // Reads up to `n` bytes from where the last read ended into `buffer`; `got` is the count
     // read (0 at the end).
     Result read(void* buffer, size_t n, size_t& got);
+    // Up to `n` bytes from `offset`, wherever the last read ended; `got` is short only at the
+    // file's end.
+    Result readAt(uint64_t offset, void* buffer, size_t n, size_t& got);
+    Result size(uint64_t& out) const;
     Result lastWriteDate(LocalDate& out) const;
 
     struct Impl;

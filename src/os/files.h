@@ -173,6 +173,15 @@ public:
     using CopyProgress = std::function<void(uint64_t bytes)>;
     Result copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable = false,
                   const CopyProgress& copied = nullptr) const;
+    // As copyTo, but the contents are what `produce` makes: it may read file `name` through
+    // `read` (`got` short only at its end) and gives the new file's bytes, in order, to
+    // `put`. The new file takes `name`'s attribute word and last-write time all the same: a
+    // patch carries those of the file it makes. A failure of `produce` is returned as it is.
+    using ReadAt = std::function<Result(uint64_t offset, void* into, size_t n, size_t& got)>;
+    using Put = std::function<Result(const void* bytes, size_t n)>;
+    using Producer = std::function<Result(const ReadAt& read, uint64_t size, const Put& put)>;
+    Result produceTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
+                     const Producer& produce) const;
     // The file `name` on the disk itself (a link: nothing to do).
     Result syncFile(const std::string& name) const;
     // The attributes of the entry `name` (a file or a directory) on the disk; where the file

@@ -21,6 +21,8 @@ MessageId refusalMessage(os::ErrorCode error) {
         case os::NotMadeByThisRun: return MessageId::NotMadeByThisRunReason;
         case os::NotEmpty: return MessageId::NotEmptyReason;
         case os::NoWayToElevate: return MessageId::NoWayToElevateReason;
+        case os::PatchDamaged: return MessageId::PatchDamagedReason;
+        case os::NotTheOldVersion: return MessageId::NotTheOldVersionReason;
         default: return MessageId::NoDirectoryReason;
     }
 }

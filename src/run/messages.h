@@ -66,6 +66,11 @@ enum class MessageId : int {
     // Cancel pressed: whether to stop, with what stopping leaves.
     CancelUndoes = 49,
     CancelKeeps = 50,
+    ProgressPatching = 52,
+    PatchFailed = 53,
+    PatchWrongVersion = 54,
+    PatchDamagedReason = 55,
+    NotTheOldVersionReason = 56,
 };
 
 // One argument of a message: a text (for "%s") or a number (for "%08X").

@@ -16,6 +16,8 @@ ProgressAction progressActionOf(const char* mode) {
         {"MOVE", ProgressAction::Moving},
         {"DELETE", ProgressAction::Deleting},
         {"CRC", ProgressAction::Checking},
+        {"HASH", ProgressAction::Checking},
+        {"PATCH", ProgressAction::Patching},
         {"WAITAPP", ProgressAction::Waiting},
         {"LAUNCH", ProgressAction::WaitingForLaunched},  // drawn only while it waits for a program's end
     };
@@ -48,6 +50,7 @@ MessageId actionMessage(ProgressAction action) {
     case ProgressAction::Checking: return MessageId::ProgressChecking;
     case ProgressAction::Waiting: return MessageId::ProgressWaiting;
     case ProgressAction::WaitingForLaunched: return MessageId::ProgressWaitingForLaunched;
+    case ProgressAction::Patching: return MessageId::ProgressPatching;
     default: return MessageId::ProgressCopying;
     }
 }
@@ -123,7 +126,9 @@ void Progress::waiting(const std::string& item) {
 double Progress::fraction() const {
     // Bytes tell the time a copy or a check takes; files tell a deletion's or a move's, whose
     // work is one name per file whatever its size.
-    const bool byBytes = (action_ == ProgressAction::Copying || action_ == ProgressAction::Checking) && wholeBytes_;
+    const bool byBytes = (action_ == ProgressAction::Copying || action_ == ProgressAction::Checking ||
+                         action_ == ProgressAction::Patching) &&
+                        wholeBytes_;
     const double done = byBytes ? static_cast<double>(bytes_ + partBytes_) : static_cast<double>(files_);
     const double whole = byBytes ? static_cast<double>(wholeBytes_) : static_cast<double>(wholeFiles_);
     if (whole <= 0) return -1;

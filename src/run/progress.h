@@ -12,7 +12,7 @@
 
 #include "os/progress_view.h"
 
-enum class ProgressAction { None, Copying, Moving, Deleting, Checking, Waiting, WaitingForLaunched };
+enum class ProgressAction { None, Copying, Moving, Deleting, Checking, Waiting, WaitingForLaunched, Patching };
 
 // What a command of MODE `mode` is shown doing; None for one that shows nothing.
 ProgressAction progressActionOf(const char* mode);

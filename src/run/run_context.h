@@ -40,6 +40,7 @@ const char* outcomeName(RunOutcome outcome);
 // What the run did to the file system and the system, for the log's summary.
 struct RunCounters {
     uint64_t filesCopied = 0;
+    uint64_t filesPatched = 0;
     uint64_t bytesCopied = 0;
     uint64_t filesDeleted = 0;
     uint64_t entriesMoved = 0;

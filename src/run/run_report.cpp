@@ -25,8 +25,10 @@ void logScriptEncoding(RunContext& run) {
 
 void logSummary(RunContext& run, uint64_t milliseconds) {
     const RunCounters& c = run.counters;
+    // Told only by runs that patched, so that the line of every other run reads as it always did.
+    const std::string patched = c.filesPatched ? std::to_string(c.filesPatched) + " patched, " : std::string();
     run.logEvent("files: " + std::to_string(c.filesCopied) + " copied (" + std::to_string(c.bytesCopied) +
-                 " bytes), " + std::to_string(c.filesDeleted) + " deleted, " + std::to_string(c.entriesMoved) +
+                 " bytes), " + patched + std::to_string(c.filesDeleted) + " deleted, " + std::to_string(c.entriesMoved) +
                  " moved, " + std::to_string(c.attributesSet) + " with attributes set; directories: " +
                  std::to_string(c.directoriesCreated) + " created, " + std::to_string(c.directoriesRemoved) +
                  " removed; shortcuts: " + std::to_string(c.shortcutsSaved) + "; programs started: " +

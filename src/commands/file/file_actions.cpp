@@ -285,6 +285,25 @@ os::Result FileActions::copyFile(const os::Directory& from, const os::FoundEntry
     return {};
 }
 
+os::Result FileActions::produce(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
+                                const std::string& toName, const os::Directory::Producer& produce) {
+    run_.stopIfCancelled();
+    bool replacing = false;
+    if (os::Result found = findReplaceable(to, toName, replacing); !found) return found;
+    // Made beside its place and on the disk before it takes the name, as a copy is: a failure
+    // at any point leaves the file that was there as it was.
+    const os::Result made = makeInPlace(to, toName, replacing, false, [&](const std::string& as) {
+        return from.produceTo(source.name, to, as, true, produce);
+    });
+    if (!made) return made;
+    ++run_.counters.filesPatched;
+    if (run_.log.isOpen())
+        log(std::string(replacing ? "patched " : "created ") + quoted(to.pathOf(toName)) + " from " +
+            quoted(from.pathOf(source.name)) + bytes(source.size));
+    progressed(to, toName, source.size);
+    return {};
+}
+
 os::Result FileActions::removeAfterCopy(const os::Directory& from, const os::FoundEntry& source) {
     if (run_.journal.undoable()) {
         const os::Result set = retried([&] { return run_.journal.setAside(from, source.name); });

@@ -40,6 +40,11 @@ public:
     os::Result copy(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
                     const std::string& toName, bool* created = nullptr);
 
+    // Writes `toName` in `to` as copy does, with the bytes `produce` makes from the file
+    // `source` of `from` (a patch), which gives the new file its attribute word and date.
+    os::Result produce(const os::Directory& from, const os::FoundEntry& source, const os::Directory& to,
+                       const std::string& toName, const os::Directory::Producer& produce);
+
     // Moves `source` (a file, a link or a whole directory) to `toName` in `to`. With
     // `replace` an existing file there is replaced as by copy; without it, anything there
     // makes the move fail. A file bound for another volume is copied, then its original

@@ -17,6 +17,7 @@
 #include "os/posix/descriptor.h"
 #include "os/posix/listing.h"
 #include "os/posix/native_path.h"
+#include "os/posix/positioned_read.h"
 #include "os/posix/system_calls.h"
 #include "os/posix/trusted_path.h"
 #include "os/posix/wildcard.h"
@@ -97,6 +98,33 @@ mode_t creationMask() {
 // the caller's report of the first failure, which is the one that counts.
 void discardPartial(int dirfd, const std::string& name) {
     (void)sys::unlinkat(dirfd, name.c_str(), 0);  // see above: the write's failure is reported
+}
+
+// A new file `toName` in the directory `into` (whose path is `intoPath`) with the permission
+// bits and last-write time of `source` and the contents `contents` writes to its descriptor.
+Result writeLike(const struct stat& source, int into, const std::string& intoPath, const std::string& toName,
+                 bool durable, const std::function<Result(int out)>& contents) {
+    const std::string target = paths::join(intoPath, toName);
+    // Created with the source's permission bits; only those that the umask takes away are
+    // put back afterwards.
+    const mode_t mode = source.st_mode & 0777;
+    Descriptor out(sys::openat(into, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!out.valid()) return failure(Operation::Create, target, failedCall("openat"));
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    Result written = contents(out.get());
+    CallError error;
+    if (written && (mode & creationMask()) && sys::fchmod(out.get(), mode) != 0) error = failedCall("fchmod");
+    if (written && !error && sys::futimens(out.get(), times) != 0) error = failedCall("futimens");
+#ifdef CRASH_TEST_LEAVE_OUT_FILE_FLUSH  // only in a build the crash explorer must catch
+    durable = false;
+#endif
+    if (written && !error && durable && sys::fsync(out.get()) != 0) error = failedCall("fsync");
+    if (!out.close() && written && !error) error = failedCall("close");
+    if (error) written = failure(Operation::Write, target, error);
+    if (written) return {};
+    // A file that failed part-way is no file: nothing half-written stays under the new name.
+    discardPartial(into, toName);
+    return written;
 }
 
 }  // namespace
@@ -362,24 +390,30 @@ Result Directory::copyTo(const std::string& name, const Directory& to, const std
             return failure(Operation::Create, to.pathOf(toName), failedCall("symlinkat"));
         return {};
     }
-    // Created with the source's permission bits; only those that the umask takes away are
-    // put back afterwards.
-    const mode_t mode = source.st_mode & 0777;
-    Descriptor out(sys::openat(into, toName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!out.valid()) return failure(Operation::Create, to.pathOf(toName), failedCall("openat"));
-    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    CallError error = copyContents(in.get(), out.get(), copied);
-    if (!error && (mode & creationMask()) && sys::fchmod(out.get(), mode) != 0) error = failedCall("fchmod");
-    if (!error && sys::futimens(out.get(), times) != 0) error = failedCall("futimens");
-#ifdef CRASH_TEST_LEAVE_OUT_FILE_FLUSH  // only in a build the crash explorer must catch
-    durable = false;
-#endif
-    if (!error && durable && sys::fsync(out.get()) != 0) error = failedCall("fsync");
-    if (!out.close() && !error) error = failedCall("close");
-    if (!error) return {};
-    // A copy that failed part-way is no copy: nothing half-written stays under the new name.
-    discardPartial(into, toName);
-    return failure(Operation::Write, to.pathOf(toName), error);
+    return writeLike(source, to.impl_->fd.get(), to.path(), toName, durable, [&](int out) {
+        const CallError error = copyContents(in.get(), out, copied);
+        return error ? failure(Operation::Write, to.pathOf(toName), error) : Result();
+    });
+}
+
+Result Directory::produceTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
+                            const Producer& produce) const {
+    Descriptor in;
+    struct stat source;
+    if (const CallError error = detail::openRegularFile(impl_->fd.get(), name.c_str(), true, in, &source))
+        return failure(Operation::Read, pathOf(name), error);
+    const std::string sourcePath = pathOf(name);
+    const ReadAt read = [&](uint64_t offset, void* into, size_t n, size_t& got) -> Result {
+        const CallError error = detail::readAtOffset(in.get(), offset, into, n, got);
+        return error ? failure(Operation::Read, sourcePath, error) : Result();
+    };
+    return writeLike(source, to.impl_->fd.get(), to.path(), toName, durable, [&](int out) {
+        const Put put = [&](const void* bytes, size_t n) -> Result {
+            const CallError error = writeAll(out, static_cast<const char*>(bytes), n);
+            return error ? failure(Operation::Write, to.pathOf(toName), error) : Result();
+        };
+        return produce(read, static_cast<uint64_t>(source.st_size), put);
+    });
 }
 
 Result Directory::checkReplaceable(const std::string& name, uint32_t listed) const {

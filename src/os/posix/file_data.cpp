@@ -1,6 +1,7 @@
 // Exclusive reads and last-write dates on POSIX, where sharing is an agreement (flock)
 // rather than a rule of the system. Only POSIX code here.
 #include "os/file_data.h"
+#include "os/posix/positioned_read.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -45,6 +46,20 @@ Result ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
     while (r < 0 && errno == EINTR);
     if (r < 0) return detail::failure(Operation::Read, impl_->path, detail::failedCall("read"));
     got = static_cast<size_t>(r);
+    return {};
+}
+
+Result ExclusiveFile::readAt(uint64_t offset, void* buffer, size_t n, size_t& got) {
+    if (const detail::CallError error = detail::readAtOffset(impl_->fd.get(), offset, buffer, n, got))
+        return detail::failure(Operation::Read, impl_->path, error);
+    return {};
+}
+
+Result ExclusiveFile::size(uint64_t& out) const {
+    struct stat info;
+    if (detail::sys::fstat(impl_->fd.get(), &info) != 0)
+        return detail::failure(Operation::Look, impl_->path, detail::failedCall("fstat"));
+    out = static_cast<uint64_t>(info.st_size);
     return {};
 }
 

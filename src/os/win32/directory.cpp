@@ -10,12 +10,14 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "os/files.h"
 #include "text/script_path.h"
 #include "os/win32/handle.h"
+#include "os/win32/positioned_read.h"
 #include "os/win32/system_calls.h"
 #include "os/win32/wide.h"
 
@@ -520,51 +522,109 @@ Result Directory::sync() const { return {}; }
 // a flush anyway.
 Result Directory::syncAttributes(const std::string&) const { return {}; }
 
+namespace {
+
+// A new file `toName` of the directory `into` (whose path is `intoPath`) with the attribute
+// word and last-write time of `source`, as CopyFileW's copy keeps them, and the contents
+// `contents` writes to its handle (the name of a call that failed, its error left in
+// GetLastError, or a failure of its own in `own`).
+Result writeLike(const FILE_BASIC_INFO& source, HANDLE into, const std::string& intoPath, const std::string& toName,
+                 bool durable, const std::function<const char*(HANDLE out, Result& own)>& contents) {
+    const std::string target = paths::join(intoPath, toName);
+    Handle out;
+    const NTSTATUS status = openInside(into, toName, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | DELETE, 0, FILE_CREATE,
+                                       FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, out);
+    if (!NT_SUCCESS(status)) return statusFailure(Operation::Create, target, status, "NtCreateFile");
+    // A file that fails part-way goes when its handle closes.
+    FILE_BASIC_INFO made{};
+    made.LastWriteTime = source.LastWriteTime;
+    made.FileAttributes = source.FileAttributes | FILE_ATTRIBUTE_NORMAL;
+    Result own;
+    const char* failed = contents(out.get(), own);
+    if (!failed && own && !sys::SetFileInformationByHandle(out.get(), FileBasicInfo, &made, sizeof made))
+        failed = "SetFileInformationByHandle";
+    if (!failed && own && durable && !sys::FlushFileBuffers(out.get())) failed = "FlushFileBuffers";
+    if (failed) own = lastFailure(Operation::Write, target, failed);
+    if (!own) deleteOnClose(out.get(), true);
+    return own;
+}
+
+// `name` of `directory` opened to be read as the source of a new file, which must be a
+// regular file: `link` says it is a link instead (and nothing is open).
+Result openSource(HANDLE directory, const std::string& path, const std::string& name, Operation operation, Handle& in,
+                  FILE_BASIC_INFO& source, bool& link) {
+    link = false;
+    NTSTATUS status = openInside(directory, name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN,
+                                 FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY, in);
+    if (!NT_SUCCESS(status)) return statusFailure(operation, path, status, "NtCreateFile");
+    bool followed = false;
+    if (Result inspected = followedOne(in.get(), path, operation, followed); !inspected) return inspected;
+    if (followed) return Result::fail(operation, path, stoppedOnLink);
+    if (!sys::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &source, sizeof source))
+        return lastFailure(Operation::Read, path, "GetFileInformationByHandleEx");
+    if (isReparse(source.FileAttributes)) {
+        in.reset();
+        link = true;
+        return {};
+    }
+    if (source.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Result::fail(operation, path, ERROR_ACCESS_DENIED);
+    if (sys::GetFileType(in.get()) != FILE_TYPE_DISK) return Result::fail(operation, path, NotAFileOrDirectory);
+    return {};
+}
+
+}  // namespace
+
 Result Directory::copyTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
                          const CopyProgress& told) const {
     Handle in;
-    NTSTATUS status = openInside(impl_->handle.get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_OPEN,
-                                 FILE_OPEN_REPARSE_POINT | FILE_SEQUENTIAL_ONLY, in);
-    if (!NT_SUCCESS(status)) return statusFailure(Operation::Copy, pathOf(name), status, "NtCreateFile");
-    bool followed = false;
-    if (Result inspected = followedOne(in.get(), pathOf(name), Operation::Copy, followed); !inspected) return inspected;
-    if (followed) return Result::fail(Operation::Copy, pathOf(name), stoppedOnLink);
     FILE_BASIC_INFO source{};
-    if (!sys::GetFileInformationByHandleEx(in.get(), FileBasicInfo, &source, sizeof source))
-        return lastFailure(Operation::Read, pathOf(name), "GetFileInformationByHandleEx");
-    if (isReparse(source.FileAttributes)) {
+    bool link = false;
+    if (Result opened = openSource(impl_->handle.get(), pathOf(name), name, Operation::Copy, in, source, link); !opened)
+        return opened;
+    if (link) {
         // The link itself, as the system copies one: a new link to the same place.
-        in.reset();
         if (!sys::CopyFileExW(detail::systemPath(pathOf(name)).c_str(), detail::systemPath(to.pathOf(toName)).c_str(),
                               nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS | COPY_FILE_COPY_SYMLINK))
             return lastFailure(Operation::Copy, pathOf(name), "CopyFileExW");
         return {};
     }
-    if (source.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Result::fail(Operation::Copy, pathOf(name), ERROR_ACCESS_DENIED);
-    if (sys::GetFileType(in.get()) != FILE_TYPE_DISK)
-        return Result::fail(Operation::Copy, pathOf(name), NotAFileOrDirectory);
+    return writeLike(source, to.impl_->handle.get(), to.path(), toName, durable,
+                     [&](HANDLE out, Result&) { return copyData(in.get(), out, told); });
+}
 
-    Handle out;
-    status = openInside(to.impl_->handle.get(), toName, FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | DELETE, 0,
-                        FILE_CREATE, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY, out);
-    if (!NT_SUCCESS(status)) return statusFailure(Operation::Create, to.pathOf(toName), status, "NtCreateFile");
-    // The copy keeps the source's attribute word and last-write time, as CopyFileW's does; a
-    // copy that fails part-way goes when its handle closes.
-    FILE_BASIC_INFO copied{};
-    copied.LastWriteTime = source.LastWriteTime;
-    copied.FileAttributes = source.FileAttributes | FILE_ATTRIBUTE_NORMAL;
-    const char* failed = copyData(in.get(), out.get(), told);
-    if (!failed && !sys::SetFileInformationByHandle(out.get(), FileBasicInfo, &copied, sizeof copied))
-        failed = "SetFileInformationByHandle";
-    if (!failed && durable && !sys::FlushFileBuffers(out.get())) failed = "FlushFileBuffers";
-    if (failed) {
-        const Result written = lastFailure(Operation::Write, to.pathOf(toName), failed);
-        deleteOnClose(out.get(), true);
-        return written;
-    }
-    return {};
+Result Directory::produceTo(const std::string& name, const Directory& to, const std::string& toName, bool durable,
+                            const Producer& produce) const {
+    Handle in;
+    FILE_BASIC_INFO source{};
+    bool link = false;
+    const std::string sourcePath = pathOf(name);
+    if (Result opened = openSource(impl_->handle.get(), sourcePath, name, Operation::Read, in, source, link); !opened)
+        return opened;
+    if (link) return Result::fail(Operation::Read, sourcePath, stoppedOnLink);
+    LARGE_INTEGER size;
+    if (!sys::GetFileSizeEx(in.get(), &size)) return lastFailure(Operation::Read, sourcePath, "GetFileSizeEx");
+    const ReadAt read = [&](uint64_t offset, void* into, size_t n, size_t& got) -> Result {
+        if (const char* failed = detail::readAtOffset(in.get(), offset, into, n, got))
+            return lastFailure(Operation::Read, sourcePath, failed);
+        return {};
+    };
+    return writeLike(source, to.impl_->handle.get(), to.path(), toName, durable, [&](HANDLE out, Result& own) {
+        const std::string target = to.pathOf(toName);
+        const Put put = [&](const void* bytes, size_t n) -> Result {
+            for (size_t done = 0; done < n;) {
+                DWORD written = 0;
+                const DWORD part = static_cast<DWORD>(std::min<size_t>(n - done, size_t(1) << 30));
+                if (!sys::WriteFile(out, static_cast<const char*>(bytes) + done, part, &written, nullptr) ||
+                    written == 0)
+                    return lastFailure(Operation::Write, target, "WriteFile");
+                done += written;
+            }
+            return {};
+        };
+        own = produce(read, static_cast<uint64_t>(size.QuadPart), put);
+        return static_cast<const char*>(nullptr);
+    });
 }
 
 Result Directory::checkReplaceable(const std::string& name, uint32_t listed) const {

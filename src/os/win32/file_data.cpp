@@ -1,6 +1,7 @@
 // Exclusive reads and last-write dates through kernel32; the calls on the file go through the
 // table of system_calls.h. Only Win32 code belongs here.
 #include "os/file_data.h"
+#include "os/win32/positioned_read.h"
 
 #include <windows.h>
 
@@ -42,6 +43,20 @@ Result ExclusiveFile::read(void* buffer, size_t n, size_t& got) {
     if (!detail::sys::ReadFile(impl_->file.get(), buffer, static_cast<DWORD>(n), &count, nullptr))
         return detail::lastFailure(Operation::Read, impl_->path, "ReadFile");
     got = count;
+    return {};
+}
+
+Result ExclusiveFile::readAt(uint64_t offset, void* buffer, size_t n, size_t& got) {
+    if (const char* failed = detail::readAtOffset(impl_->file.get(), offset, buffer, n, got))
+        return detail::lastFailure(Operation::Read, impl_->path, failed);
+    return {};
+}
+
+Result ExclusiveFile::size(uint64_t& out) const {
+    LARGE_INTEGER size;
+    if (!detail::sys::GetFileSizeEx(impl_->file.get(), &size))
+        return detail::lastFailure(Operation::Look, impl_->path, "GetFileSizeEx");
+    out = static_cast<uint64_t>(size.QuadPart);
     return {};
 }
 
