@@ -8,6 +8,13 @@ foreach(helper write_args sleep_ms hold_file)
   set_target_properties(${helper} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
 endforeach()
 
+# The patch maker and applier file to file, for scripts/bench-patches (Linux build).
+if(NOT WIN32)
+  add_executable(patch_tool ${CMAKE_CURRENT_LIST_DIR}/patch_tool.cpp)
+  target_link_libraries(patch_tool PRIVATE update_maker)
+  set_target_properties(patch_tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${UPDATER_HELPER_DIR})
+endif()
+
 # A library that marks every load of itself: planted beside the updater under the names of
 # system libraries by the end-to-end tests (Windows only).
 if(WIN32)
