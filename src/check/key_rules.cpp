@@ -9,6 +9,7 @@
 #include "commands/system/launch_command.h"
 #include "run/list_items.h"
 #include "run/msgbox_command.h"
+#include "text/digest.h"
 
 namespace {
 
@@ -44,6 +45,12 @@ const KeyRule keyRules[] = {
     {"ATTR", "ARG", HexItems, "FILE", "the updater gives the matching files the attribute word 0"},
     {"CRC", "FILE", CountedList | PathItems, nullptr, nullptr, nullptr, "the file cannot be read, so it never matches"},
     {"CRC", "CRC", HexItems | EmptyAllowed, "FILE", "the file matches only if its CRC-32 is 0"},
+    {"HASH", "FILE", CountedList | PathItems, nullptr, nullptr, nullptr, "the file cannot be read, so it never matches"},
+    {"HASH", "HASH", DigestItems | EmptyAllowed, "FILE", "the file never matches"},
+    {"PATCH", "FILE", CountedList | PathItems, nullptr, nullptr, nullptr,
+     "the updater cannot read it and stops with message 53"},
+    {"PATCH", "DIFF", PathItems | PairedItems, "FILE", nullptr, "the updater has no patch for it and stops with message 53",
+     "the updater cannot read a patch by that name and stops with message 53"},
     {"MOVE", "FROM", CountedList | PathItems},
     {"MOVE", "TO", PathItems | PairedItems | TransferTarget, "FROM", nullptr,
      "the updater cannot move it and stops with message 14",
@@ -88,6 +95,7 @@ public:
         if (traits & NeedsDirectory) programDirectories();
         if (traits & TransferTarget) transferTargets();
         if (traits & HexItems) hexItems();
+        if (traits & DigestItems) digestItems();
         if (traits & NumberItems) numberItems();
         if (traits & ShowStates) showStates();
         if (traits & RawNumber) rawNumber();
@@ -172,6 +180,18 @@ private:
                 add(Severity::Warning, itemLabel(i, item) +
                                            " is not \"0x\" in lower case followed by hexadecimal digits: the "
                                            "updater reads it as 0, so " + rule_.consequence);
+        }
+    }
+
+    void digestItems() {
+        const ItemList items(value_);
+        for (int i = 0; i < count_; ++i) {
+            const Text& item = items[i];
+            Digest digest{};
+            if (item.empty() && (rule_.traits & EmptyAllowed)) continue;
+            if (!digestFromHex(item.str(), digest))
+                add(Severity::Warning, itemLabel(i, item) + " is not 64 hexadecimal digits (a SHA-256), so " +
+                                           rule_.consequence);
         }
     }
 

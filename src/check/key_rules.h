@@ -26,6 +26,7 @@ enum KeyTrait : unsigned {
     BranchList = 1u << 11,     // a list of sections, loaded and run as a nested procedure
     NeedsDirectory = 1u << 12, // each program is started in its own directory
     TransferTarget = 1u << 13, // destinations of FROM items: files, directories or patterns
+    DigestItems = 1u << 14,    // 64 hexadecimal digits, one for each item of `pairedWith`
 };
 
 struct KeyRule {

@@ -23,7 +23,9 @@
 #include <vector>
 
 #include "commands/command_kinds.h"
+#include "make/patch_make.h"
 #include "os/fault_injection.h"
+#include "os/sha256.h"
 #include "os/shell.h"
 #include "run/run_context.h"
 #include "run/startup.h"
@@ -142,6 +144,30 @@ Tree installedApplication() {
     };
 }
 
+Digest sha256Of(const std::string& bytes) {
+    os::Sha256 hash;
+    hash.update(bytes.data(), bytes.size());
+    return hash.finish();
+}
+
+// The patch from `from` to `to`, as updater-make writes it.
+std::string patchOf(const std::string& from, const std::string& to) {
+    const auto bytes = [](const std::string& s) {
+        return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+    };
+    std::string patch;
+    if (!delta::makePatch(bytes(from), bytes(to), sha256Of(from), sha256Of(to), patch)) patch.clear();
+    return patch;
+}
+
+// The installed application with the patches that bring two of its files to their new version.
+Tree patchableApplication() {
+    Tree tree = installedApplication();
+    tree["payload\\tool.patch"] = patchOf(tree["app\\bin\\tool.exe"], tree["new\\bin\\tool.exe"]);
+    tree["payload\\lib.patch"] = patchOf(tree["app\\bin\\lib.dll"], tree["new\\bin\\lib.dll"]);
+    return tree;
+}
+
 std::vector<Scenario> scenarios() {
     return {
         {"copy_delete_move_makedir",
@@ -162,6 +188,15 @@ std::vector<Scenario> scenarios() {
          {{"stage\\one.dat", "one"}, {"stage\\b.txt", "new b"}, {"stage\\c.txt", "new c"},
           {"tree\\t1.txt", "tree one"}, {"tree\\sub\\t2.txt", "tree two"}},
          {}},
+        {"hash_and_patch",
+         section("Check", "HASH",
+                 {{"FILE", "<Src>\\app\\bin\\tool.exe,<Src>\\app\\bin\\lib.dll"},
+                  {"TYPE", "AND"},
+                  {"HASH", digestHex(sha256Of("old tool")) + "," + digestHex(sha256Of("old library"))}}) +
+             section("Patch", "PATCH",
+                     {{"FILE", "<Src>\\app\\bin\\tool.exe,<Src>\\app\\bin\\lib.dll"},
+                      {"DIFF", "<Src>\\payload\\tool.patch,<Src>\\payload\\lib.patch"}}),
+         "Check,Patch", patchableApplication(), {}, {}},
         {"attr_and_link",
          section("Attr", "ATTR", {{"FILE", "<Src>\\app\\keep\\*.txt"}, {"ARG", "0x1"}}) +
              section("Link", "LINK", {{"SRC", "<Src>\\app\\bin\\tool.exe"}, {"PARAM", "-x"}, {"SHOWCMD", "1"},

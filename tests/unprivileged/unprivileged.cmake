@@ -5,7 +5,7 @@
 
 file(GLOB unprivileged_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cpp)
 add_executable(unprivileged_tests ${unprivileged_sources} ${UPDATER_RESOURCES})
-target_link_libraries(unprivileged_tests PRIVATE test_support)
+target_link_libraries(unprivileged_tests PRIVATE test_support update_maker)
 add_test(NAME unprivileged
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-unprivileged.sh $<TARGET_FILE:unprivileged_tests>
                  "${CMAKE_CROSSCOMPILING_EMULATOR}")
