@@ -5,6 +5,12 @@
 #include "commands/system/patch_command.h"
 
 #include <gtest/gtest.h>
+#include <zstd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "delta/patch_format.h"
 
 #include "helpers/script_run.h"
 #include "make/patch_make.h"
@@ -98,6 +104,53 @@ TEST(PatchCommand, TheNewFileTakesThePatchsAttributes) {
     EXPECT_EQ(readFile(run.path("app.exe")), version(2));
     ASSERT_TRUE(dir.setAttributes("app.exe", os::AttributeNormal));
     ASSERT_TRUE(dir.setAttributes("app.patch", os::AttributeNormal));
+}
+
+}  // namespace
+
+namespace {
+
+std::string frame(const std::string& bytes) {
+    std::string out(ZSTD_compressBound(bytes.size()), '\0');
+    out.resize(ZSTD_compress(out.data(), out.size(), bytes.data(), bytes.size(), 1));
+    return out;
+}
+
+// A patch that reads the old file beyond 4 GiB: an offset cut to 32 bits would read the zeros
+// at its start, and the new file's hash would not match.
+TEST(PatchCommand, ReadsTheOldFileBeyondFourGibibytes) {
+    ScriptRun run(patchSection);
+    const uint64_t zeros = (uint64_t(1) << 32) + 4096;
+    const std::string tail = "the old file's last bytes";
+    const std::string big = nativePath(run.path("app.exe"));
+    std::ofstream(big, std::ios::binary).close();
+    std::filesystem::resize_file(big, zeros);
+    std::ofstream(big, std::ios::binary | std::ios::app) << tail;
+    // Hashed from memory: reading the sparse file costs the system far more than hashing zeros.
+    os::Sha256 hash;
+    const std::string zeroBlock(1 << 20, '\0');
+    for (uint64_t done = 0; done < zeros; done += std::min<uint64_t>(zeros - done, zeroBlock.size()))
+        hash.update(zeroBlock.data(), static_cast<size_t>(std::min<uint64_t>(zeros - done, zeroBlock.size())));
+    hash.update(tail.data(), tail.size());
+    const Digest oldHash = hash.finish();
+    const std::string made = "new: " + tail;
+    std::string diff(tail.size(), '\0');
+    std::string control;
+    delta::appendStep({0, 5, static_cast<int64_t>(zeros)}, control);
+    delta::appendStep({tail.size(), 0, 0}, control);
+    const std::string streams[] = {frame(control), frame(diff), frame("new: ")};
+    delta::PatchHeader header;
+    header.oldSize = zeros + tail.size();
+    header.newSize = made.size();
+    header.oldHash = oldHash;
+    header.newHash = hashOf(made);
+    header.controlSize = streams[0].size();
+    header.diffSize = streams[1].size();
+    header.extraSize = streams[2].size();
+    writeFile(run.path("app.patch"), delta::headerBytes(header) + streams[0] + streams[1] + streams[2]);
+    EXPECT_TRUE(run.run("Patch"));
+    EXPECT_TRUE(run.boxTexts().empty());
+    EXPECT_EQ(readFile(run.path("app.exe")), made);
 }
 
 }  // namespace
