@@ -25,6 +25,7 @@ std::string scriptForm(std::string path) {
 
 int runMaker(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     MakeOptions options;
+    std::string outAsGiven;
     const struct {
         const char* name;
         std::string* value;
@@ -38,6 +39,7 @@ int runMaker(const std::vector<std::string>& args, std::ostream& out, std::ostre
             const std::string name = option.name;
             if (arg.compare(0, name.size(), name) != 0) continue;
             *option.value = option.path ? scriptForm(arg.substr(name.size())) : arg.substr(name.size());
+            if (option.value == &options.out) outAsGiven = arg.substr(name.size());
             matched = true;
         }
         if (!matched) {
@@ -55,7 +57,7 @@ int runMaker(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::snprintf(share, sizeof share, "%.1f%%",
                   report.newBytes ? 100.0 * static_cast<double>(report.updateBytes) / static_cast<double>(report.newBytes)
                                   : 0.0);
-    out << "made " << options.out << "\\patch.ini: " << report.patched << " patched, " << report.copied << " copied, "
+    out << "made " << outAsGiven << ": " << report.patched << " patched, " << report.copied << " copied, "
         << report.deleted << " deleted, " << report.directories << " directories made; the update holds "
         << bytesText(report.updateBytes) << " of the new version's " << bytesText(report.newBytes) << " (" << share
         << ")\n";

@@ -11,6 +11,7 @@
 #include "make/update_script.h"
 #include "os/file_data.h"
 #include "os/files.h"
+#include "os/sha256.h"
 #include "run/failure_text.h"
 #include "text/ascii.h"
 #include "text/script_path.h"
@@ -35,6 +36,12 @@ bool readWhole(const std::string& path, std::vector<uint8_t>& out, std::string& 
     }
     if (!r) why = describe(r);
     return r.ok();
+}
+
+Digest digestOf(const std::vector<uint8_t>& bytes) {
+    os::Sha256 hash;
+    hash.update(bytes.data(), bytes.size());
+    return hash.finish();
 }
 
 // The directory `below` of `root` (made level by level where missing), held open.
@@ -77,18 +84,17 @@ public:
         bool failed = false;
         const UpdatePlan plan = planUpdate(old, made, [&](const std::string& path) {
             if (failed || oldSizes[path] != newSizes[path]) return false;
-            Digest before{};
-            Digest after{};
-            if (!hash(paths::join(o_.oldRoot, path), before) || !hash(paths::join(o_.newRoot, path), after))
-                failed = true;
-            return before == after;
+            const Digest* before = oldHash(path);
+            const Digest* after = newHash(path);
+            if (!before || !after) failed = true;
+            return !failed && *before == *after;
         });
         if (failed) return false;
         UpdateContents contents;
         contents.caption = o_.caption;
         contents.target = o_.target;
         for (const std::string& path : plan.changed)
-            if (!patchOrCopy(path, contents)) return false;
+            if (!patchOrCopy(path, oldSizes[path], newSizes[path], contents)) return false;
         for (const std::string& path : plan.added)
             if (!copyWhole(path, contents)) return false;
         for (const std::string& path : plan.removed)
@@ -145,20 +151,31 @@ private:
         return true;
     }
 
-    bool hash(const std::string& path, Digest& digest) {
-        ByteBuffer block;
-        if (os::Result r = fileSha256(Text(path), block, digest); !r) return fail(describe(r));
-        return true;
+    // The SHA-256 of a file of a version, read once however often it is asked for; null when
+    // it cannot be read (told).
+    const Digest* hashIn(const std::string& root, std::map<std::string, Digest>& known, const std::string& path) {
+        if (const auto found = known.find(path); found != known.end()) return &found->second;
+        Digest digest{};
+        if (os::Result r = fileSha256(Text(paths::join(root, path)), block_, digest); !r) {
+            fail(describe(r));
+            return nullptr;
+        }
+        return &(known[path] = digest);
     }
+    const Digest* oldHash(const std::string& path) { return hashIn(o_.oldRoot, oldHashes_, path); }
+    const Digest* newHash(const std::string& path) { return hashIn(o_.newRoot, newHashes_, path); }
 
     bool check(const std::string& path, UpdateContents& contents) {
-        Digest digest{};
-        if (!hash(paths::join(o_.oldRoot, path), digest)) return false;
-        contents.checked.push_back({path, digestHex(digest)});
+        const Digest* digest = oldHash(path);
+        if (!digest) return false;
+        contents.checked.push_back({path, digestHex(*digest)});
         return true;
     }
 
-    bool patchOrCopy(const std::string& path, UpdateContents& contents) {
+    bool patchOrCopy(const std::string& path, uint64_t oldSize, uint64_t newSize, UpdateContents& contents) {
+        // Both versions are held in memory, the old one with its suffix index: beyond that,
+        // the file goes whole.
+        if (oldSize > delta::LargestOld || newSize > delta::LargestOld) return copyWhole(path, contents);
         std::vector<uint8_t> before;
         std::vector<uint8_t> after;
         std::string why;
@@ -169,30 +186,33 @@ private:
         if (os::Result r = os::Directory::open(paths::directoryOf(newPath), newDirectory); !r) return fail(describe(r));
         os::FoundEntry entry;
         if (os::Result r = newDirectory.look(paths::lastElement(path), entry); !r) return fail(describe(r));
-        if (entry.size <= delta::LargestOld) {
-            if (!readWhole(oldPath, before, why) || !readWhole(newPath, after, why)) return fail(why);
-            if (before.size() > delta::LargestOld) return copyWhole(path, contents);
-            Sha256Pair hashes;
-            if (!hash(oldPath, hashes.before) || !hash(newPath, hashes.after)) return false;
-            if (!delta::makePatch(before, after, hashes.before, hashes.after, patch))
-                return fail(oldPath + ": no patch could be made (out of memory)");
-            if (patch.size() * PatchAtMostDenominator <= after.size() * PatchAtMostNumerator) {
-                os::Directory into;
-                if (os::Result r = openMade(o_.out, payloadPlace(PatchesFolder, path), into); !r)
-                    return fail(describe(r));
-                const os::Result written = newDirectory.produceTo(
-                    entry.name, into, entry.name, false,
-                    [&](const os::Directory::ReadAt&, uint64_t, const os::Directory::Put& put) {
-                        return put(patch.data(), patch.size());
-                    });
-                if (!written) return fail(describe(written));
-                contents.patched.push_back(path);
-                contents.checked.push_back({path, digestHex(hashes.before)});
-                ++report_.patched;
-                report_.updateBytes += patch.size();
-                out_ << "patched " << path << ": " << after.size() << " bytes, patch " << patch.size() << "\n";
-                return true;
-            }
+        if (!readWhole(oldPath, before, why) || !readWhole(newPath, after, why)) return fail(why);
+        // The patch names the bytes it was made from, hashed as they were read: a file that
+        // changed since it was first hashed must not make a patch for another version.
+        const Digest oldDigest = digestOf(before);
+        const Digest newDigest = digestOf(after);
+        const Digest* known = oldHash(path);
+        if (!known) return false;
+        if (*known != oldDigest || (newHashes_.count(path) && newHashes_[path] != newDigest))
+            return fail(path + ": changed while the update was being made");
+        if (!delta::makePatch(before, after, oldDigest, newDigest, patch))
+            return fail(oldPath + ": no patch could be made (out of memory)");
+        if (patch.size() * PatchAtMostDenominator <= after.size() * PatchAtMostNumerator) {
+            os::Directory into;
+            if (os::Result r = openMade(o_.out, payloadPlace(PatchesFolder, path), into); !r)
+                return fail(describe(r));
+            const os::Result written = newDirectory.produceTo(
+                entry.name, into, entry.name, false,
+                [&](const os::Directory::ReadAt&, uint64_t, const os::Directory::Put& put) {
+                    return put(patch.data(), patch.size());
+                });
+            if (!written) return fail(describe(written));
+            contents.patched.push_back(path);
+            contents.checked.push_back({path, digestHex(oldDigest)});
+            ++report_.patched;
+            report_.updateBytes += patch.size();
+            out_ << "patched " << path << ": " << after.size() << " bytes, patch " << patch.size() << "\n";
+            return true;
         }
         return copyWhole(path, contents);
     }
@@ -233,15 +253,13 @@ private:
         return true;
     }
 
-    struct Sha256Pair {
-        Digest before{};
-        Digest after{};
-    };
-
     const MakeOptions& o_;
     std::ostream& out_;
     std::ostream& err_;
     MakeReport& report_;
+    ByteBuffer block_;
+    std::map<std::string, Digest> oldHashes_;
+    std::map<std::string, Digest> newHashes_;
 };
 
 }  // namespace
