@@ -135,6 +135,12 @@ const std::vector<FaultCase>& faultCases() {
         {"a CRC written with an upper-case 0X",
          updater("[A]\nMODE=CRC\nFILE=C:\\a.dll\nTYPE=AND\nCRC=0X1F\n"),
          {{Severity::Warning, "A", "CRC", "CRC=0X1F", "reads it as 0"}}},
+        {"a HASH that is not 64 digits",
+         updater("[A]\nMODE=HASH\nFILE=C:\\a.dll\nTYPE=AND\nHASH=0x1f\n"),
+         {{Severity::Warning, "A", "HASH", "HASH=0x1f", "never matches"}}},
+        {"a PATCH file without its patch",
+         updater("[A]\nMODE=PATCH\nFILE=C:\\a.dll,C:\\b.dll\nDIFF=C:\\a.patch\n"),
+         {{Severity::Warning, "A", "DIFF", "DIFF=C:\\a.patch", "message 53"}}},
         {"an ATTR word without 0x",
          updater("[A]\nMODE=ATTR\nFILE=C:\\a.txt\nARG=20\n"),
          {{Severity::Warning, "A", "ARG", "ARG=20", "reads it as 0"}}},
@@ -423,6 +429,8 @@ TEST(Findings, EveryCountedListStopsTheRunWhenEmpty) {
         {"CRC", "FILE=\nTYPE=AND\nCRC=0x1\n", "FILE"},
         {"WAITAPP", "APP=\nTICK=1\n", "APP"},
         {"APPEXIST", "APP=\n", "APP"},
+        {"HASH", "FILE=\nTYPE=AND\nHASH=\n", "FILE"},
+        {"PATCH", "FILE=\nDIFF=\n", "FILE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
