@@ -84,7 +84,7 @@ TEST(Progress, TheLinesSayWhatIsDoneAndHowMuchOfThisCommand) {
     EXPECT_EQ(drawings.shown[0].percent, -1);
 }
 
-// With a whole counted: the percent (by bytes for a copy or a check, by files for the others),
+// With a whole counted: the percent (by bytes for a copy, a check or a patch, by files for the others),
 // the amounts of the whole and the time left, rounded up.
 TEST(Progress, WithAWholeTheLinesSayHowMuchOfItAndTheTimeLeft) {
     struct Case {
@@ -98,6 +98,7 @@ TEST(Progress, WithAWholeTheLinesSayHowMuchOfItAndTheTimeLeft) {
         {ProgressAction::Copying, 4, 4000, 1000, 2000, 25, "6"},
         {ProgressAction::Copying, 4, 4000, 3000, 2000, 75, "1"},  // 667 ms: a whole second
         {ProgressAction::Deleting, 4, 4000, 3000, 2000, 25, "6"},
+        {ProgressAction::Patching, 4, 4000, 3000, 2000, 75, "1"},  // by the patches' bytes
         {ProgressAction::Copying, 10, 100000, 1000, 60000, 1, "m99"},
         {ProgressAction::Copying, 1, 10, 50, 2000, 100, ""},  // grown since the walk: full, no more
         {ProgressAction::Checking, 2, 0, 0, 2000, 50, "2"},   // empty files: by files
