@@ -122,9 +122,12 @@ public:
         uint64_t written = 0;
         // Signed, as a seek may lead before the file's start; a step that reads there fails.
         int64_t oldAt = 0;
-        while (written < header_.newSize) {
+        for (bool first = true; written < header_.newSize; first = false) {
             Step step;
             if (Applied read = readStep(control_, step); read != Applied::Done) return read;
+            // Only a first step may make nothing (it moves the old position alone): endless
+            // empty steps would cost time without limit.
+            if (step.diffLength == 0 && step.extraLength == 0 && !first) return Applied::Damaged;
             const uint64_t room = header_.newSize - written;
             if (step.diffLength > room || step.extraLength > room - step.diffLength) return Applied::Damaged;
             if (step.diffLength > 0) {

@@ -42,7 +42,8 @@ struct Step {
     int64_t seek = 0;          // how far the old position moves after them
 };
 
-// A step appended to `out` in its encoded form: three LEB128 numbers, the seek zigzagged.
+// A step appended to `out` in its encoded form: three LEB128 numbers, the seek zigzagged. A
+// step that makes nothing is allowed only first (applying refuses any other).
 void appendStep(const Step& step, std::string& out);
 
 }  // namespace delta

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "delta/patch_format.h"
@@ -103,6 +104,7 @@ public:
             }
             if (length != explained || scan == newSize_) emit(scan, position, out);
         }
+        if (pending_) appendStep(*pending_, out.control);
     }
 
 private:
@@ -152,9 +154,14 @@ private:
         const int64_t extraFrom = lastScan_ + forward;
         const int64_t extraLength = scan - backward - extraFrom;
         out.extra.append(reinterpret_cast<const char*>(new_ + extraFrom), static_cast<size_t>(extraLength));
-        appendStep({static_cast<uint64_t>(forward), static_cast<uint64_t>(extraLength),
-                    (position - backward) - (lastPosition_ + forward)},
-                   out.control);
+        const Step step{static_cast<uint64_t>(forward), static_cast<uint64_t>(extraLength),
+                        (position - backward) - (lastPosition_ + forward)};
+        // A step that makes nothing only moves the old position: that move joins the step before.
+        if (pending_ && step.diffLength == 0 && step.extraLength == 0) pending_->seek += step.seek;
+        else {
+            if (pending_) appendStep(*pending_, out.control);
+            pending_ = step;
+        }
         lastScan_ = scan - backward;
         lastPosition_ = position - backward;
         lastOffset_ = position - scan;
@@ -168,6 +175,7 @@ private:
     int64_t lastScan_ = 0;
     int64_t lastPosition_ = 0;
     int64_t lastOffset_ = 0;
+    std::optional<Step> pending_;  // the last step, kept until the next shows it is not empty
 };
 
 bool compress(const std::string& in, std::string& out) {

@@ -12,6 +12,9 @@ os::Result listInto(const os::Directory& directory, const std::string& below, st
     std::vector<os::FoundEntry> entries;
     if (os::Result r = directory.list("*", entries); !r) return r;
     for (const os::FoundEntry& entry : entries) {
+        // A name a Windows file cannot have (Linux allows "\\") would read as two elements.
+        if (entry.name.find('\\') != std::string::npos)
+            return os::Result::fail(os::Operation::List, directory.pathOf(entry.name), os::NameHoldsSeparator);
         const std::string path = below.empty() ? entry.name : paths::join(below, entry.name);
         if (os::isLinkWord(entry.attributes)) {
             link = path;

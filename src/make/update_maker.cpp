@@ -70,6 +70,9 @@ public:
         : o_(options), out_(out), err_(err), report_(report) {}
 
     bool run() {
+        for (const std::string* text : {&o_.caption, &o_.target})
+            for (const unsigned char c : *text)
+                if (c < 0x20 || c == 0x7F) return fail("--name and --target must be one line without control characters");
         std::vector<TreeEntry> old;
         std::vector<TreeEntry> made;
         if (!list(o_.oldRoot, old) || !list(o_.newRoot, made) || !prepareOut()) return false;
@@ -195,9 +198,9 @@ private:
         if (!known) return false;
         if (*known != oldDigest || (newHashes_.count(path) && newHashes_[path] != newDigest))
             return fail(path + ": changed while the update was being made");
-        if (!delta::makePatch(before, after, oldDigest, newDigest, patch))
-            return fail(oldPath + ": no patch could be made (out of memory)");
-        if (patch.size() * PatchAtMostDenominator <= after.size() * PatchAtMostNumerator) {
+        // A patch that cannot be made (no memory for the index) leaves the file to go whole.
+        const bool made = delta::makePatch(before, after, oldDigest, newDigest, patch);
+        if (made && patch.size() * PatchAtMostDenominator <= after.size() * PatchAtMostNumerator) {
             os::Directory into;
             if (os::Result r = openMade(o_.out, payloadPlace(PatchesFolder, path), into); !r)
                 return fail(describe(r));
@@ -238,7 +241,9 @@ private:
     bool writeScript(const UpdateContents& contents) {
         os::Directory out;
         if (os::Result r = os::Directory::open(o_.out, out); !r) return fail(describe(r));
-        const std::string script = updateScript(contents);
+        std::string script;
+        if (!updateScript(contents, script))
+            return fail("too many files for one script: its main list would be longer than a value may be");
         if (os::Result r = out.writeNewFile("patch.ini", script); !r) return fail(describe(r));
         return true;
     }

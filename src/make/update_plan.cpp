@@ -20,14 +20,15 @@ UpdatePlan planUpdate(const std::vector<TreeEntry>& old, const std::vector<TreeE
     for (const TreeEntry& entry : old) before[entry.path] = &entry;
     for (const TreeEntry& entry : made) after[entry.path] = &entry;
     UpdatePlan plan;
-    // What the old version has that the new one has not, or not of the same kind: the
-    // outermost such directory is deleted whole; files outside those one by one.
+    // What the old version has that the new one has not: its files are deleted one by one,
+    // each checked first; a directory stays, emptied of them, with anything a user put there.
+    // Only a directory whose name the new version gives a file is deleted whole.
     for (const TreeEntry& entry : old) {
         const auto found = after.find(entry.path);
-        const bool kept = found != after.end() && found->second->directory == entry.directory;
-        if (kept) continue;
+        if (found != after.end() && found->second->directory == entry.directory) continue;
         if (!plan.removedDirectories.empty() && holds(plan.removedDirectories.back(), entry.path)) continue;
-        (entry.directory ? plan.removedDirectories : plan.removed).push_back(entry.path);
+        if (!entry.directory) plan.removed.push_back(entry.path);
+        else if (found != after.end()) plan.removedDirectories.push_back(entry.path);
     }
     for (const TreeEntry& entry : made) {
         const auto found = before.find(entry.path);

@@ -12,7 +12,7 @@ struct UpdatePlan {
     std::vector<std::string> changed;             // files in both whose contents differ
     std::vector<std::string> added;               // files only the new version has
     std::vector<std::string> removed;             // files only the old version has
-    std::vector<std::string> removedDirectories;  // directories only the old one has, outermost first
+    std::vector<std::string> removedDirectories;  // directories where the new version has a file
     std::vector<std::string> emptyDirectories;    // new directories that no added file makes
 };
 

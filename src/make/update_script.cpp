@@ -4,8 +4,12 @@
 
 namespace {
 
-// A value holds at most 32,767 bytes; lists are split well below that.
+// A value holds at most 32,767 bytes once its symbols are expanded, and a symbol that would
+// take it beyond that stays unexpanded: lists are split well below it, each symbol counted
+// as long as what it may become (the target, or the updater's folder, each a path of up to
+// 260 characters more).
 constexpr size_t LongestList = 30000;
+constexpr size_t SymbolAllowance = 260;
 
 constexpr const char* AppSymbol = "<App>";
 constexpr const char* PayloadSymbol = "<Payload>";
@@ -34,9 +38,10 @@ struct Section {
 using ItemKeys = std::function<std::vector<std::string>(size_t item)>;
 std::vector<Section> splitInto(const std::string& prefix, size_t count, const std::string& mode,
                                const std::vector<std::string>& keyNames, const std::vector<std::string>& fixed,
-                               const ItemKeys& keysOf) {
+                               size_t expansion, const ItemKeys& keysOf) {
     std::vector<Section> sections;
     std::vector<std::string> values;
+    std::vector<size_t> sizes;  // each value's length as expanded, at most
     auto close = [&] {
         if (values.empty() || values[0].empty()) return;
         Section s{prefix + std::to_string(sections.size() + 1), {{"MODE", mode}}};
@@ -44,15 +49,20 @@ std::vector<Section> splitInto(const std::string& prefix, size_t count, const st
         for (size_t k = 0; k + 1 < fixed.size(); k += 2) s.keys.emplace_back(fixed[k], fixed[k + 1]);
         sections.push_back(std::move(s));
         values.assign(keyNames.size(), std::string());
+        sizes.assign(keyNames.size(), 0);
     };
     values.assign(keyNames.size(), std::string());
+    sizes.assign(keyNames.size(), 0);
     for (size_t i = 0; i < count; ++i) {
         const std::vector<std::string> item = keysOf(i);
         bool fits = true;
         for (size_t k = 0; k < item.size(); ++k)
-            if (values[k].size() + 2 + item[k].size() > LongestList) fits = false;
+            if (sizes[k] + 2 + item[k].size() + expansion > LongestList) fits = false;
         if (!fits) close();
-        for (size_t k = 0; k < item.size(); ++k) values[k] += (values[k].empty() ? "" : ", ") + item[k];
+        for (size_t k = 0; k < item.size(); ++k) {
+            values[k] += (values[k].empty() ? "" : ", ") + item[k];
+            sizes[k] += 2 + item[k].size() + expansion;
+        }
     }
     close();
     return sections;
@@ -74,6 +84,8 @@ std::string inPayload(const char* part, const std::string& path) {
 
 bool scriptCanName(const std::string& path) {
     if (path.find_first_of(",<>{}\"") != std::string::npos) return false;
+    for (const unsigned char c : path)
+        if (c < 0x20 || c == 0x7F) return false;
     size_t start = 0;
     for (;;) {
         const size_t end = path.find('\\', start);
@@ -84,20 +96,22 @@ bool scriptCanName(const std::string& path) {
     }
 }
 
-std::string updateScript(const UpdateContents& c) {
-    const auto checks = splitInto("Check", c.checked.size(), "HASH", {"FILE", "HASH"}, {"TYPE", "AND"},
+bool updateScript(const UpdateContents& c, std::string& out) {
+    // Each item names one symbol: it may grow by the target's length and a path more.
+    const size_t grows = c.target.size() + SymbolAllowance;
+    const auto checks = splitInto("Check", c.checked.size(), "HASH", {"FILE", "HASH"}, {"TYPE", "AND"}, grows,
                                   [&](size_t i) {
                                       return std::vector<std::string>{installed(c.checked[i].path), c.checked[i].hash};
                                   });
-    const auto deletes = splitInto("Delete", c.deleted.size(), "DELETE", {"FILE"}, {},
+    const auto deletes = splitInto("Delete", c.deleted.size(), "DELETE", {"FILE"}, {}, grows,
                                    [&](size_t i) { return std::vector<std::string>{installed(c.deleted[i])}; });
-    const auto patches = splitInto("Patch", c.patched.size(), "PATCH", {"FILE", "DIFF"}, {}, [&](size_t i) {
+    const auto patches = splitInto("Patch", c.patched.size(), "PATCH", {"FILE", "DIFF"}, {}, grows, [&](size_t i) {
         return std::vector<std::string>{installed(c.patched[i]), inPayload(PatchesFolder, c.patched[i])};
     });
-    const auto copies = splitInto("Copy", c.copied.size(), "COPY", {"FROM", "TO"}, {}, [&](size_t i) {
+    const auto copies = splitInto("Copy", c.copied.size(), "COPY", {"FROM", "TO"}, {}, grows, [&](size_t i) {
         return std::vector<std::string>{inPayload(FilesFolder, c.copied[i]), installed(c.copied[i])};
     });
-    const auto directories = splitInto("MakeDir", c.madeDirectories.size(), "MAKEDIR", {"DIR"}, {},
+    const auto directories = splitInto("MakeDir", c.madeDirectories.size(), "MAKEDIR", {"DIR"}, {}, grows,
                                        [&](size_t i) { return std::vector<std::string>{installed(c.madeDirectories[i])}; });
     std::vector<Section> changes = deletes;
     for (const auto* part : {&patches, &copies, &directories}) changes.insert(changes.end(), part->begin(), part->end());
@@ -107,23 +121,26 @@ std::string updateScript(const UpdateContents& c) {
                 std::to_string(c.copied.size()) + " copied, " + std::to_string(c.deleted.size()) + " deleted.");
     script.line("; Every file it patches or deletes is checked by its SHA-256 before anything changes.");
     script.section("UPDATER");
-    if (!c.caption.empty()) script.key("NAME", c.caption);
+    script.key("NAME", c.caption);
     script.key("ROLLBACK", "1");
     script.key("PROGRESS", "1");
-    // Each check is followed by the switch that goes on only when it held; the last one leads
-    // to the changes.
-    const std::string update = joined(changes, "Done");
-    script.key("PROC", checks.empty() ? update : "Check1, IfCheck1");
+    // Each check is followed by a switch that stops the run when it did not hold; all of them
+    // stand in the main list, one after the other, so that no list nests in another.
+    std::string proc;
+    for (const Section& check : checks) proc += check.name + ", If" + check.name + ", ";
+    proc += joined(changes, "Done");
+    if (proc.size() > LongestList) return false;
+    script.key("PROC", proc);
     script.section("DEFINE");
     script.key(AppSymbol, c.target);
     script.key(PayloadSymbol, std::string("<Src>\\") + PayloadFolder);
-    for (size_t i = 0; i < checks.size(); ++i) {
-        script.section(checks[i].name);
-        for (const auto& [key, value] : checks[i].keys) script.key(key, value);
-        script.section("If" + checks[i].name);
+    for (const Section& check : checks) {
+        script.section(check.name);
+        for (const auto& [key, value] : check.keys) script.key(key, value);
+        script.section("If" + check.name);
         script.key("MODE", "SWITCH");
-        script.key("PROC", checks[i].name);
-        script.key("1", i + 1 < checks.size() ? checks[i + 1].name + ", If" + checks[i + 1].name : update);
+        script.key("PROC", check.name);
+        script.key("1", "");
         script.key("0", "WrongVersion");
     }
     for (const Section& s : changes) {
@@ -146,5 +163,6 @@ std::string updateScript(const UpdateContents& c) {
     script.key("TEXT", "更新が完了しました。");
     script.key("ISABORT", "");
     // The boxes' texts are beyond ASCII: the mark says UTF-8 to every editor and to the updater.
-    return "\xEF\xBB\xBF" + script.text();
+    out = "\xEF\xBB\xBF" + script.text();
+    return true;
 }

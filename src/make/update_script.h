@@ -26,9 +26,11 @@ constexpr const char* PayloadFolder = "payload";
 constexpr const char* PatchesFolder = "patches";
 constexpr const char* FilesFolder = "files";
 
-// The script's bytes: UTF-8 with its mark, CRLF line ends.
-std::string updateScript(const UpdateContents& contents);
+// The script's bytes: UTF-8 with its mark, CRLF line ends. False when its main list would be
+// longer than a value may be (tens of thousands of files in one update).
+bool updateScript(const UpdateContents& contents, std::string& out);
 
 // Whether a path below the target can be written in a list of the script: no comma (the list
-// separator), no symbol or operator group brackets, no blank at either end of an element.
+// separator), no symbol or operator group brackets, no quote, no control character (a line
+// break would end the value), no blank at either end of an element.
 bool scriptCanName(const std::string& path);

@@ -35,8 +35,8 @@ public:
     // Reads up to `n` bytes from where the last read ended into `buffer`; `got` is the count
     // read (0 at the end).
     Result read(void* buffer, size_t n, size_t& got);
-    // Up to `n` bytes from `offset`, wherever the last read ended; `got` is short only at the
-    // file's end.
+    // Up to `n` bytes from `offset`, whatever was read before; `got` is short only at the
+    // file's end. (On Windows it moves the position a later read goes on from.)
     Result readAt(uint64_t offset, void* buffer, size_t n, size_t& got);
     Result size(uint64_t& out) const;
     Result lastWriteDate(LocalDate& out) const;

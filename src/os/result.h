@@ -31,9 +31,9 @@ enum Refusal : ErrorCode {
     InUseByAnotherRun = OwnRefusal | 11,   // another run of the same script holds its journal
     NotMadeByThisRun = OwnRefusal | 12,    // an undo met, under a name the run made, an entry it did not make
     NotEmpty = OwnRefusal | 13,            // an undo would have removed a directory that holds what the run did not make
-    NoWayToElevate = OwnRefusal | 14,
+    NoWayToElevate = OwnRefusal | 14,      // the system has no consent prompt to ask for administrator rights with
     PatchDamaged = OwnRefusal | 15,        // a patch that does not hold what its header promises
-    NotTheOldVersion = OwnRefusal | 16,    // a file a patch is applied to that is not the version it was made for      // the system has no consent prompt to ask for administrator rights with
+    NotTheOldVersion = OwnRefusal | 16,    // a file a patch is applied to that is not the version it was made for
 };
 
 inline bool isOwnRefusal(ErrorCode code) { return (code & OwnRefusal) != 0; }

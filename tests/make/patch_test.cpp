@@ -182,6 +182,7 @@ TEST(Patch, StepsThatLieAreDamage) {
         {"more extra bytes than the stream holds", {{0, 50, 0}}, "", std::string(10, 'x'), 50},
         {"too few steps", {{10, 0, 0}}, std::string(10, '\0'), "", 20},
         {"bytes left over in a stream", {{10, 0, 0}}, std::string(20, '\0'), "", 10},
+        {"an empty step after the first", {{0, 0, 5}, {0, 0, 5}, {10, 0, 0}}, std::string(10, '\0'), "", 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -206,7 +207,7 @@ TEST(Patch, HeaderLengthsMustAddUpToTheFile) {
     delta::PatchHeader header;
     header.controlSize = 10;
     header.diffSize = 20;
-    header.extraSize = UINT64_MAX - 25;  // a sum that wraps around to the right length
+    header.extraSize = UINT64_MAX - 24;  // a sum that wraps around to exactly the file's 5 bytes
     const std::string bytes = delta::headerBytes(header);
     delta::PatchHeader read;
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());

@@ -80,7 +80,8 @@ struct Made {
 void make(Made& made, const Tree& old, const Tree& next) {
     writeTree(made.dir / "old", old);
     writeTree(made.dir / "new", next);
-    MakeOptions options{made.dir / "old", made.dir / "new", "<Src>\\app", made.out, "T", ""};
+    // No caption: the script must be one the updater runs all the same.
+    MakeOptions options{made.dir / "old", made.dir / "new", "<Src>\\app", made.out, "", ""};
     std::ostringstream out;
     std::ostringstream err;
     ASSERT_TRUE(makeUpdate(options, out, err, made.report)) << err.str();
@@ -131,18 +132,43 @@ TEST(UpdateMaker, AnUpdateBringsTheOldTreeToTheNewOneExactly) {
     // app.exe is patched; core.dll, unrelated to its old self, and the small files are copied.
     EXPECT_EQ(made.report.patched, 1u) << made.said;
     EXPECT_EQ(made.report.copied, 7u) << made.said;
-    EXPECT_EQ(made.report.deleted, 5u) << made.said;
+    EXPECT_EQ(made.report.deleted, 6u) << made.said;
     const Started started = startUpdater(made.out + "\\patch.exe", "/UNATTENDED");
     EXPECT_EQ(started.outcome, RunOutcome::Completed);
-    EXPECT_EQ(readTree(made.out + "\\app"), withDirectories(next));
+    // A directory the new version lacks is emptied and stays, with whatever a user put there.
+    Tree expected = withDirectories(next);
+    expected["plugins\\old\\"] = "";
+    expected["plugins\\old\\deep\\"] = "";
+    EXPECT_EQ(readTree(made.out + "\\app"), expected);
     // A second run meets the new version, which is not the one the update was made for.
     const Started again = startUpdater(made.out + "\\patch.exe", "/UNATTENDED");
     EXPECT_NE(again.exitCode, 0);
-    EXPECT_EQ(readTree(made.out + "\\app"), withDirectories(next));
+    EXPECT_EQ(readTree(made.out + "\\app"), expected);
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(runChecker({made.out + "\\patch.ini"}, out, err), 0) << out.str() << err.str();
     EXPECT_EQ(out.str(), "");
+}
+
+// Lists long enough to take many sections, with names long enough that their symbols' expansion
+// counts: every item must still reach the updater whole.
+TEST(UpdateMaker, LongListsAreSplitSoThatEveryItemArrivesWhole) {
+    Made made;
+    Tree old;
+    Tree next;
+    const std::string longName(120, 'n');
+    for (int i = 0; i < 800; ++i) {
+        old["gone\\" + longName + std::to_string(i)] = "old " + std::to_string(i);
+        next["added\\" + longName + std::to_string(i)] = "new " + std::to_string(i);
+    }
+    make(made, old, next);
+    EXPECT_EQ(made.report.deleted, 800u);
+    EXPECT_EQ(made.report.copied, 800u);
+    const Started started = startUpdater(made.out + "\\patch.exe");
+    EXPECT_EQ(started.outcome, RunOutcome::Completed) << (started.boxes.empty() ? "" : started.boxes.front());
+    Tree expected = withDirectories(next);
+    expected["gone\\"] = "";
+    EXPECT_EQ(readTree(made.out + "\\app"), expected);
 }
 
 TEST(UpdateMaker, TheSameTreesMakeTheSameUpdate) {

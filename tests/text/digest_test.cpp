@@ -24,7 +24,9 @@ TEST(Digest, ReadsOnlySixtyFourHexadecimalDigits) {
         SCOPED_TRACE(c.text);
         Digest digest{};
         EXPECT_EQ(digestFromHex(c.text, digest), c.read);
-        if (c.read) EXPECT_EQ(digestHex(digest), lower);
+        if (c.read) {
+            EXPECT_EQ(digestHex(digest), lower);
+        }
     }
 }
 

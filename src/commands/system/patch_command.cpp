@@ -111,10 +111,6 @@ os::Result makeNewVersion(const Text& file, const Text& diff, const delta::Patch
 os::Result patchItem(RunContext& run, const Text& file, const Text& diff) {
     delta::PatchHeader header;
     if (os::Result r = readPatchHeader(diff, header); !r) return r;
-    ByteBuffer block;
-    Digest installed{};
-    if (os::Result r = fileSha256(file, block, installed); !r) return r;
-    if (installed != header.oldHash) return os::Result::fail(os::Operation::Read, file.str(), os::NotTheOldVersion);
     os::Directory from;
     os::Directory to;
     std::string patchName;
@@ -123,6 +119,16 @@ os::Result patchItem(RunContext& run, const Text& file, const Text& diff) {
     if (os::Result r = openParent(file, to, fileName); !r) return r;
     os::FoundEntry source;
     if (os::Result r = from.look(patchName, source); !r) return r;
+    // The file checked and read is opened by its path, which would follow a link; the entry
+    // replaced is the link itself. A link is refused, as nothing ties the two together.
+    os::FoundEntry installedEntry;
+    if (os::Result r = to.look(fileName, installedEntry); !r) return r;
+    if (os::isLinkWord(installedEntry.attributes))
+        return os::Result::fail(os::Operation::Read, file.str(), os::UntrustedLink);
+    ByteBuffer block;
+    Digest installed{};
+    if (os::Result r = fileSha256(file, block, installed); !r) return r;
+    if (installed != header.oldHash) return os::Result::fail(os::Operation::Read, file.str(), os::NotTheOldVersion);
     FileActions actions(run);
     return actions.produce(from, source, to, fileName,
                            [&](const os::Directory::ReadAt& read, uint64_t size, const os::Directory::Put& put) {

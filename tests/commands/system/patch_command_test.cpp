@@ -70,7 +70,9 @@ TEST(PatchCommand, BringsTheFileToItsNewVersionOrLeavesIt) {
         if (!c.patch.empty()) writeFile(run.path("app.patch"), c.patch);
         os::Directory dir;
         ASSERT_TRUE(os::Directory::open(run.dir().path(), dir));
-        if (c.readOnly) ASSERT_TRUE(dir.setAttributes("app.exe", os::AttributeReadOnly));
+        if (c.readOnly) {
+            ASSERT_TRUE(dir.setAttributes("app.exe", os::AttributeReadOnly));
+        }
         const bool goesOn = run.run("Patch");
         EXPECT_EQ(goesOn, *c.box == '\0');
         EXPECT_EQ(readFile(run.path("app.exe")), c.result);
@@ -85,7 +87,9 @@ TEST(PatchCommand, BringsTheFileToItsNewVersionOrLeavesIt) {
         std::vector<os::FoundEntry> left;
         ASSERT_TRUE(dir.list("*", left));
         EXPECT_EQ(left.size(), c.patch.empty() ? 2u : 3u) << "a temporary was left behind";  // patch.ini too
-        if (c.readOnly) ASSERT_TRUE(dir.setAttributes("app.exe", os::AttributeNormal));
+        if (c.readOnly) {
+            ASSERT_TRUE(dir.setAttributes("app.exe", os::AttributeNormal));
+        }
     }
 }
 
