@@ -40,8 +40,7 @@ void Sha256::update(const void* bytes, size_t n) {
     const auto* at = static_cast<const UCHAR*>(bytes);
     while (n > 0) {
         const ULONG part = static_cast<ULONG>(std::min<size_t>(n, std::numeric_limits<ULONG>::max()));
-        // Fails only on a handle that is not one; the hash is then not ready() either.
-        (void)BCryptHashData(impl_->hash, const_cast<UCHAR*>(at), part, 0);
+        (void)BCryptHashData(impl_->hash, const_cast<UCHAR*>(at), part, 0);  // fails only on a handle that is not one
         at += part;
         n -= part;
     }
