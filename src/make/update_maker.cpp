@@ -38,12 +38,6 @@ bool readWhole(const std::string& path, std::vector<uint8_t>& out, std::string& 
     return r.ok();
 }
 
-Digest digestOf(const std::vector<uint8_t>& bytes) {
-    os::Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finish();
-}
-
 // The directory `below` of `root` (made level by level where missing), held open.
 os::Result openMade(const std::string& root, const std::string& below, os::Directory& out) {
     if (os::Result r = os::Directory::open(root, out); !r) return r;
@@ -192,8 +186,8 @@ private:
         if (!readWhole(oldPath, before, why) || !readWhole(newPath, after, why)) return fail(why);
         // The patch names the bytes it was made from, hashed as they were read: a file that
         // changed since it was first hashed must not make a patch for another version.
-        const Digest oldDigest = digestOf(before);
-        const Digest newDigest = digestOf(after);
+        const Digest oldDigest = os::sha256Of(before.data(), before.size());
+        const Digest newDigest = os::sha256Of(after.data(), after.size());
         const Digest* known = oldHash(path);
         if (!known) return false;
         if (*known != oldDigest || (newHashes_.count(path) && newHashes_[path] != newDigest))

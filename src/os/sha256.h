@@ -30,4 +30,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// The digest of `n` bytes held in memory.
+inline Digest sha256Of(const void* bytes, size_t n) {
+    Sha256 hash;
+    hash.update(bytes, n);
+    return hash.finish();
+}
+
 }  // namespace os

@@ -23,12 +23,6 @@ bool readFile(const char* path, std::vector<uint8_t>& out) {
     return read;
 }
 
-Digest hashOf(const std::vector<uint8_t>& bytes) {
-    os::Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finish();
-}
-
 class FileReader : public delta::RandomReader {
 public:
     explicit FileReader(FILE* file) : file_(file) {}
@@ -54,7 +48,8 @@ int make(const char* oldPath, const char* newPath, const char* patchPath) {
     std::vector<uint8_t> made;
     if (!readFile(oldPath, old) || !readFile(newPath, made)) return 1;
     std::string patch;
-    if (!delta::makePatch(old, made, hashOf(old), hashOf(made), patch)) return 1;
+    const Digest from = os::sha256Of(old.data(), old.size());
+    if (!delta::makePatch(old, made, from, os::sha256Of(made.data(), made.size()), patch)) return 1;
     FILE* out = std::fopen(patchPath, "wb");
     if (!out) return 1;
     const bool written = std::fwrite(patch.data(), 1, patch.size(), out) == patch.size();

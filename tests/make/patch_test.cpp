@@ -36,12 +36,6 @@ Bytes programLike(size_t n, unsigned seed) {
     return bytes;
 }
 
-Digest hashOf(const Bytes& bytes) {
-    os::Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finish();
-}
-
 struct MemoryReader : delta::RandomReader {
     explicit MemoryReader(const std::string& bytes) : data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) {}
     explicit MemoryReader(const Bytes& bytes) : data(bytes.data(), bytes.size()) {}
@@ -67,7 +61,8 @@ struct MemoryWriter : delta::Writer {
 
 std::string patchOf(const Bytes& old, const Bytes& made) {
     std::string patch;
-    EXPECT_TRUE(delta::makePatch(old, made, hashOf(old), hashOf(made), patch));
+    const Digest from = os::sha256Of(old.data(), old.size());
+    EXPECT_TRUE(delta::makePatch(old, made, from, os::sha256Of(made.data(), made.size()), patch));
     return patch;
 }
 

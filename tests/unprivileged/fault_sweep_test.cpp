@@ -144,19 +144,14 @@ Tree installedApplication() {
     };
 }
 
-Digest sha256Of(const std::string& bytes) {
-    os::Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finish();
-}
-
 // The patch from `from` to `to`, as updater-make writes it.
 std::string patchOf(const std::string& from, const std::string& to) {
     const auto bytes = [](const std::string& s) {
         return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     };
     std::string patch;
-    if (!delta::makePatch(bytes(from), bytes(to), sha256Of(from), sha256Of(to), patch)) patch.clear();
+    const Digest fromHash = os::sha256Of(from.data(), from.size());
+    if (!delta::makePatch(bytes(from), bytes(to), fromHash, os::sha256Of(to.data(), to.size()), patch)) patch.clear();
     return patch;
 }
 
@@ -192,7 +187,7 @@ std::vector<Scenario> scenarios() {
          section("Check", "HASH",
                  {{"FILE", "<Src>\\app\\bin\\tool.exe,<Src>\\app\\bin\\lib.dll"},
                   {"TYPE", "AND"},
-                  {"HASH", digestHex(sha256Of("old tool")) + "," + digestHex(sha256Of("old library"))}}) +
+                  {"HASH", digestHex(os::sha256Of("old tool", 8)) + "," + digestHex(os::sha256Of("old library", 11))}}) +
              section("Patch", "PATCH",
                      {{"FILE", "<Src>\\app\\bin\\tool.exe,<Src>\\app\\bin\\lib.dll"},
                       {"DIFF", "<Src>\\payload\\tool.patch,<Src>\\payload\\lib.patch"}}),

@@ -26,18 +26,13 @@ std::string version(int n) {
     return bytes;
 }
 
-Digest hashOf(const std::string& bytes) {
-    os::Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finish();
-}
-
 std::string patchOf(const std::string& from, const std::string& to) {
     std::string patch;
     const auto span = [](const std::string& s) {
         return std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     };
-    EXPECT_TRUE(delta::makePatch(span(from), span(to), hashOf(from), hashOf(to), patch));
+    const Digest fromHash = os::sha256Of(from.data(), from.size());
+    EXPECT_TRUE(delta::makePatch(span(from), span(to), fromHash, os::sha256Of(to.data(), to.size()), patch));
     return patch;
 }
 
@@ -147,7 +142,7 @@ TEST(PatchCommand, ReadsTheOldFileBeyondFourGibibytes) {
     header.oldSize = zeros + tail.size();
     header.newSize = made.size();
     header.oldHash = oldHash;
-    header.newHash = hashOf(made);
+    header.newHash = os::sha256Of(made.data(), made.size());
     header.controlSize = streams[0].size();
     header.diffSize = streams[1].size();
     header.extraSize = streams[2].size();
